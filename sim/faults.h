@@ -1,0 +1,35 @@
+// Faults a simulated unit can be told to show.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace sim {
+
+enum class FaultKind {
+    WriteFails,     // the request never reaches the unit
+    ReadFails,      // the unit acts on the request, but its reply cannot be read
+    ErrorReply,     // the unit refuses: error flag and the 32-bit code, the command is not carried out
+    StatusByte,     // the unit acts on the request, and its reply carries this status byte
+    Unplug,         // the unit is pulled out just before this request
+};
+
+struct Fault {
+    FaultKind kind = FaultKind::ErrorReply;
+    std::uint32_t code = 0;                 // ErrorReply: the code at reply bytes 4..7
+    std::optional<std::uint8_t> status;     // StatusByte, or an ErrorReply's byte 3
+};
+
+enum class FaultTrigger {
+    Command,        // every request with this command code
+    Exchange,       // the Nth exchange since the unit was attached, counting from 1
+    Block,          // the Nth WriteBlock request, counting from 1
+};
+
+struct FaultRule {
+    FaultTrigger trigger = FaultTrigger::Command;
+    std::uint32_t match = 0;                // the command code, or N
+    Fault fault;
+};
+
+}

@@ -1,0 +1,95 @@
+// A programming unit with a controller attached, as seen through its HID reports.
+// It knows the protocol from the device's side only: it decodes requests by their bytes and
+// answers from its own state. Portable C++: the Win32 test double and the Wine drop-in DLLs
+// put it behind their HID handles.
+#pragma once
+
+#include "faults.h"
+#include "unit_identity.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// One exchange: a request written and its reply read. A side that failed has no bytes.
+struct TranscriptEntry {
+    std::uint32_t sequence = 0;             // counting from 1
+    std::optional<double> writeMs;          // since the unit was attached; empty: not attempted
+    std::optional<double> readMs;
+    bool writeOk = false;
+    bool readOk = false;
+    std::vector<std::uint8_t> request;
+    std::vector<std::uint8_t> reply;
+};
+
+class SimulatedUnit {
+public:
+    explicit SimulatedUnit(const UnitIdentity& identity = {}, double attachedAtMs = 0);
+
+    const UnitIdentity& identity() const { return identity_; }
+    void addFault(const FaultRule& rule) { faults_.push_back(rule); }
+
+    // The host's side of the wire; times are the host's clock in milliseconds.
+    // write: false when the request does not reach the unit. read: false when no reply can be read.
+    bool write(const std::uint8_t* data, std::size_t length, double nowMs);
+    bool read(std::uint8_t* data, std::size_t length, double nowMs);
+
+    void unplug() { plugged_ = false; }
+    bool plugged() const { return plugged_; }
+
+    // The controller's flash and the unit's update state.
+    const std::vector<std::uint8_t>& flash() const { return flash_; }
+    bool locked() const { return locked_; }
+    bool writeProtected() const { return writeProtected_; }
+    bool erased() const { return erased_; }
+    bool addressSet() const { return addressSet_; }
+    std::uint32_t writePosition() const { return writePosition_; }
+    std::uint32_t blocksWritten() const { return blocksWritten_; }
+
+    const std::vector<TranscriptEntry>& transcript() const { return transcript_; }
+    // One line per exchange: sequence, write ms, read ms, request hex, reply hex; "-" for a failed side.
+    std::string transcriptText() const;
+
+private:
+    using Report = std::vector<std::uint8_t>;
+
+    const Fault* faultFor(const std::uint8_t* request, std::size_t length) const;
+    Report answer(const std::uint8_t* request, std::size_t length);
+    Report newReply(std::uint8_t command) const;
+    Report errorReply(std::uint32_t code) const;
+    Report answerStatus(Report reply) const;
+    Report answerReadMemory(Report reply, const std::uint8_t* request) const;
+    Report answerLock(Report reply, std::uint8_t parameter);
+    Report answerProtection(Report reply, std::uint8_t parameter);
+    Report answerErase(Report reply, const std::uint8_t* request);
+    Report answerAddress(Report reply, const std::uint8_t* request);
+    Report answerBlock(Report reply, const std::uint8_t* request, std::size_t length);
+    Report answerTargetInfo(Report reply) const;
+    Report answerTargetIdentity(Report reply) const;
+    std::optional<std::uint32_t> refusalToWrite() const;
+
+    UnitIdentity identity_;
+    double attachedAtMs_;
+    std::vector<FaultRule> faults_;
+    bool plugged_ = true;
+
+    bool locked_ = false;
+    bool writeProtected_ = true;
+    bool erased_ = false;
+    bool addressSet_ = false;
+    std::uint32_t writePosition_ = 0;
+    std::uint32_t blocksWritten_ = 0;
+    std::vector<std::uint8_t> flash_;
+
+    std::uint32_t exchanges_ = 0;
+    std::uint32_t blockRequests_ = 0;
+    std::optional<Report> pendingReply_;
+    bool pendingReadFails_ = false;
+    std::vector<TranscriptEntry> transcript_;
+};
+
+}
