@@ -1,0 +1,115 @@
+// Test double: the subset of <windows.h> that the updater uses, for a native Linux build.
+// WCHAR is wchar_t, 32 bits wide here; the product never assumes two bytes per character.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#define WINAPI
+#define NTAPI
+#define CALLBACK
+#define ANYSIZE_ARRAY 1
+
+typedef int BOOL;
+typedef unsigned char BOOLEAN;
+typedef unsigned char BYTE;
+typedef unsigned char UCHAR;
+typedef unsigned short WORD;
+typedef unsigned short USHORT;
+typedef std::uint32_t DWORD;
+typedef std::uint32_t ULONG;
+typedef std::int32_t LONG;
+typedef int INT;
+typedef unsigned int UINT;
+typedef char CHAR;
+typedef wchar_t WCHAR;
+typedef WCHAR* LPWSTR;
+typedef WCHAR* PWSTR;
+typedef const WCHAR* LPCWSTR;
+typedef const WCHAR* PCWSTR;
+typedef void* PVOID;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef void* HANDLE;
+typedef std::uintptr_t ULONG_PTR;
+typedef std::size_t SIZE_T;
+typedef DWORD* LPDWORD;
+typedef DWORD* PDWORD;
+typedef ULONG* PULONG;
+typedef LONG HRESULT;
+
+#define TRUE 1
+#define FALSE 0
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
+
+typedef struct _GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+} GUID, *LPGUID;
+typedef const GUID* LPCGUID;
+
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+typedef struct _OVERLAPPED {
+    ULONG_PTR Internal;
+    ULONG_PTR InternalHigh;
+    DWORD Offset;
+    DWORD OffsetHigh;
+    HANDLE hEvent;
+} OVERLAPPED, *LPOVERLAPPED;
+
+struct HWND__;
+typedef HWND__* HWND;
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define OPEN_EXISTING 3u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_FLAG_OVERLAPPED 0x40000000u
+
+#define HEAP_ZERO_MEMORY 0x00000008u
+
+#define ERROR_SUCCESS 0u
+#define ERROR_INVALID_FUNCTION 1u
+#define ERROR_FILE_NOT_FOUND 2u
+#define ERROR_ACCESS_DENIED 5u
+#define ERROR_INVALID_HANDLE 6u
+#define ERROR_NOT_ENOUGH_MEMORY 8u
+#define ERROR_GEN_FAILURE 31u
+#define ERROR_INVALID_PARAMETER 87u
+#define ERROR_INSUFFICIENT_BUFFER 122u
+#define ERROR_NO_MORE_ITEMS 259u
+#define ERROR_IO_DEVICE 1117u
+#define ERROR_DEVICE_NOT_CONNECTED 1167u
+#define ERROR_FUNCTION_FAILED 1627u
+#define ERROR_INVALID_USER_BUFFER 1784u
+
+extern "C" {
+
+DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD dwErrCode);
+
+void WINAPI Sleep(DWORD dwMilliseconds);
+
+HANDLE WINAPI GetProcessHeap(void);
+LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes);
+BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
+
+HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
+BOOL WINAPI CloseHandle(HANDLE hObject);
+
+}

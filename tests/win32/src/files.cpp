@@ -1,0 +1,143 @@
+// kernel32 file calls on HID interface paths: open, one report out, one report in, close.
+#include "state.h"
+
+using win32double::HidInterface;
+using win32double::detail::fail;
+using win32double::detail::FileHandle;
+using win32double::detail::isPresent;
+using win32double::detail::narrow;
+using win32double::detail::state;
+
+namespace {
+
+HidInterface* findPresent(LPCWSTR path)
+{
+    for (HidInterface& device : state().bus)
+        if (isPresent(device) && device.path == path)
+            return &device;
+    return nullptr;
+}
+
+// Common checks of WriteFile and ReadFile; null with the last error set when the call must fail.
+FileHandle* usableHandle(HANDLE hFile, LPOVERLAPPED lpOverlapped)
+{
+    auto found = state().fileHandles.find(hFile);
+    if (found == state().fileHandles.end()) {
+        fail(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    FileHandle& handle = found->second;
+    if (handle.overlapped && lpOverlapped == nullptr) {
+        fail(ERROR_INVALID_PARAMETER);      // an overlapped handle needs an OVERLAPPED record
+        return nullptr;
+    }
+    if (!isPresent(*handle.device)) {
+        fail(ERROR_DEVICE_NOT_CONNECTED);
+        return nullptr;
+    }
+    if (!handle.device->unit) {
+        fail(ERROR_INVALID_FUNCTION);       // a foreign device: the product has no business here
+        return nullptr;
+    }
+    return &handle;
+}
+
+// After the unit refused a transfer: pulled out, or the transfer itself failed.
+BOOL transferFailed(const HidInterface& device, const char* call, DWORD length)
+{
+    fail(device.unit->plugged() ? ERROR_GEN_FAILURE : ERROR_DEVICE_NOT_CONNECTED);
+    state().journal.push_back(std::string(call) + " " + std::to_string(length) + " failed");
+    return FALSE;
+}
+
+}
+
+extern "C" {
+
+HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES,
+                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE)
+{
+    HidInterface* device = findPresent(lpFileName);
+    bool opened = device != nullptr && device->openable && dwCreationDisposition == OPEN_EXISTING;
+    state().createFileCalls.push_back(
+        {lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes, opened});
+    if (device == nullptr) {
+        fail(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!opened) {
+        fail(device->openable ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE handle = win32double::detail::newHandleValue();
+    state().fileHandles[handle] = {device, (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0};
+    state().journal.push_back("CreateFileW " + narrow(device->path));
+    return handle;
+}
+
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+                      LPOVERLAPPED lpOverlapped)
+{
+    if (lpNumberOfBytesWritten != nullptr)
+        *lpNumberOfBytesWritten = 0;
+    FileHandle* handle = usableHandle(hFile, lpOverlapped);
+    if (handle == nullptr) {
+        state().journal.push_back("WriteFile " + std::to_string(nNumberOfBytesToWrite) + " failed");
+        return FALSE;
+    }
+    HidInterface& device = *handle->device;
+    // The HID class driver takes exactly one whole output report, report ID included.
+    if (nNumberOfBytesToWrite != device.outputReportLength) {
+        fail(ERROR_INVALID_USER_BUFFER);
+        state().journal.push_back("WriteFile " + std::to_string(nNumberOfBytesToWrite) + " failed");
+        return FALSE;
+    }
+    if (!device.unit->write(static_cast<const std::uint8_t*>(lpBuffer), nNumberOfBytesToWrite,
+                            static_cast<double>(state().nowMs)))
+        return transferFailed(device, "WriteFile", nNumberOfBytesToWrite);
+    if (lpNumberOfBytesWritten != nullptr)
+        *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+    state().journal.push_back("WriteFile " + std::to_string(nNumberOfBytesToWrite));
+    return TRUE;
+}
+
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+                     LPOVERLAPPED lpOverlapped)
+{
+    if (lpNumberOfBytesRead != nullptr)
+        *lpNumberOfBytesRead = 0;
+    FileHandle* handle = usableHandle(hFile, lpOverlapped);
+    if (handle == nullptr) {
+        state().journal.push_back("ReadFile " + std::to_string(nNumberOfBytesToRead) + " failed");
+        return FALSE;
+    }
+    HidInterface& device = *handle->device;
+    // A read returns one whole input report; a smaller buffer is refused.
+    if (nNumberOfBytesToRead < device.inputReportLength) {
+        fail(ERROR_INVALID_USER_BUFFER);
+        state().journal.push_back("ReadFile " + std::to_string(nNumberOfBytesToRead) + " failed");
+        return FALSE;
+    }
+    if (!device.unit->read(static_cast<std::uint8_t*>(lpBuffer), device.inputReportLength,
+                           static_cast<double>(state().nowMs)))
+        return transferFailed(device, "ReadFile", nNumberOfBytesToRead);
+    if (lpNumberOfBytesRead != nullptr)
+        *lpNumberOfBytesRead = device.inputReportLength;
+    state().journal.push_back("ReadFile " + std::to_string(nNumberOfBytesToRead));
+    return TRUE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE hObject)
+{
+    auto found = state().fileHandles.find(hObject);
+    if (found == state().fileHandles.end()) {
+        ++state().invalidReleases;
+        fail(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    state().journal.push_back("CloseHandle " + narrow(found->second.device->path));
+    state().fileHandles.erase(found);
+    return TRUE;
+}
+
+}

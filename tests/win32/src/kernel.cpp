@@ -1,0 +1,67 @@
+// kernel32: last error, Sleep on the virtual clock, the process heap.
+#include "state.h"
+
+#include <cstdlib>
+
+using win32double::detail::fail;
+using win32double::detail::state;
+
+namespace {
+
+HANDLE const processHeap = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x0DEAD000));
+
+}
+
+extern "C" {
+
+DWORD WINAPI GetLastError(void)
+{
+    return state().lastError;
+}
+
+void WINAPI SetLastError(DWORD dwErrCode)
+{
+    state().lastError = dwErrCode;
+}
+
+void WINAPI Sleep(DWORD dwMilliseconds)
+{
+    state().nowMs += dwMilliseconds;
+    state().sleeps.push_back(dwMilliseconds);
+    state().journal.push_back("Sleep " + std::to_string(dwMilliseconds));
+}
+
+HANDLE WINAPI GetProcessHeap(void)
+{
+    return processHeap;
+}
+
+LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes)
+{
+    if (hHeap != processHeap) {
+        fail(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (state().heapFailCountdown != 0 && --state().heapFailCountdown == 0)
+        return nullptr;                     // HeapAlloc without HEAP_GENERATE_EXCEPTIONS sets no last error
+    void* block = (dwFlags & HEAP_ZERO_MEMORY) ? std::calloc(1, dwBytes ? dwBytes : 1) : std::malloc(dwBytes ? dwBytes : 1);
+    state().heapBlocks[block] = dwBytes;
+    return block;
+}
+
+BOOL WINAPI HeapFree(HANDLE hHeap, DWORD, LPVOID lpMem)
+{
+    if (lpMem == nullptr)
+        return TRUE;
+    auto block = state().heapBlocks.find(lpMem);
+    if (hHeap != processHeap || block == state().heapBlocks.end()) {
+        ++state().invalidReleases;
+        fail(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    state().heapBlocks.erase(block);
+    std::free(lpMem);
+    return TRUE;
+}
+
+}

@@ -1,0 +1,45 @@
+// The double's shared state, for its own sources only.
+#pragma once
+
+#include "win32_double.h"
+
+#include <list>
+#include <map>
+
+namespace win32double::detail {
+
+struct FileHandle {
+    HidInterface* device;
+    bool overlapped;
+};
+
+struct State {
+    DWORD lastError = 0;
+    std::uint64_t nowMs = 0;
+    std::vector<DWORD> sleeps;
+    std::vector<std::string> journal;
+
+    std::list<HidInterface> bus;            // a list: references stay valid as devices come and go
+    unsigned nextSerial = 0;
+    bool classDevsFails = false;
+    DWORD classDevsFlags = 0;
+    std::vector<CreateFileCall> createFileCalls;
+
+    std::uintptr_t nextHandle = 0x1000;
+    std::map<HANDLE, FileHandle> fileHandles;
+    std::map<void*, std::vector<HidInterface*>> deviceInfoLists;
+    std::map<void*, HidInterface*> preparsedData;
+    std::map<void*, SIZE_T> heapBlocks;
+    unsigned heapFailCountdown = 0;
+    std::size_t invalidReleases = 0;
+};
+
+extern const GUID hidClassGuid;
+
+State& state();
+void* newHandleValue();
+bool isPresent(const HidInterface& device);
+std::string narrow(const std::wstring& text);
+void fail(DWORD error);                     // SetLastError, for the double's failure paths
+
+}
