@@ -1,0 +1,23 @@
+// The nine commands of the unit. Each returns a result code (result_codes.h).
+#pragma once
+
+#include "protocol.h"
+
+enum LockAction : BYTE { lockRelease = 0x00, lockEngage = 0x01 };
+enum ProtectionAction : BYTE { protectionLift = 0x00, protectionRestore = 0x01 };
+
+// Identification commands: they exchange in the caller's buffer and store what the reply
+// carries in ConnectedUnit. ReadTargetIdentity sets only bytes 0 and 1 of its request, so the
+// rest goes out as the previous reply left it.
+int GetStatus(BYTE (&report)[reportBufferSize]);
+int ReadMemory(BYTE (&report)[reportBufferSize]);
+int ReadTargetInfo(BYTE (&report)[reportBufferSize]);
+int ReadTargetIdentity(BYTE (&report)[reportBufferSize]);
+
+// Update commands.
+int SetSystemLock(LockAction action);
+int SetWriteProtection(ProtectionAction action);
+int EraseFirmware();
+int SetWriteAddress();
+// Sends all blockSize bytes at block whatever wordCount announces (0..maxBlockWords).
+int WriteBlock(const BYTE* block, DWORD wordCount);

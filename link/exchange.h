@@ -1,0 +1,20 @@
+// One exchange with the unit: one output report written, one input report read.
+#pragma once
+
+#include "protocol.h"
+
+// Writes the request in report, waits waitMs, reads the reply into the same buffer.
+// Returns resultSuccess, resultNoUnit, resultWriteFailed or resultReadFailed;
+// the reply's meaning is decoded by the command that sent it.
+int sendCommand(BYTE (&report)[reportBufferSize], DWORD waitMs);
+
+// Clears the request buffer and sets the report ID, command code and length byte.
+// Bytes no command names go out as zero.
+void prepareRequest(BYTE (&report)[reportBufferSize], CommandCode command, BYTE length);
+
+// True when the reply carries the unit's error flag instead of data.
+bool replyHasErrorFlag(const BYTE (&report)[reportBufferSize]);
+
+// The unit's error code of a reply: 0 without the error flag. Commands differ in its width.
+int replyErrorCode32(const BYTE (&report)[reportBufferSize]);
+int replyErrorCode16(const BYTE (&report)[reportBufferSize]);
