@@ -1,0 +1,56 @@
+// Every resource, message and control ID, once. Included by the .rc files and by the code.
+// Message IDs and control IDs are separate number spaces that share some values (40011, 40015).
+#pragma once
+
+// The maker's web address, named in message 40034.
+#define MAKER_WEB_ADDRESS "www.brelvant.example"
+
+// Resources.
+#define IDD_MAIN 110
+#define IDB_BANNER 121
+#define IDI_APP 123
+#define IDR_MANIFEST 1
+
+// Messages: string-table IDs.
+#define IDS_HINT_READY 40000
+#define IDS_HINT_INSTRUCTIONS 40001
+#define IDS_UPDATE_FAILED_CAPTION 40002
+#define IDS_FAIL_WRITE_ADDRESS 40008
+#define IDS_FAIL_WRITE_BLOCK 40009
+#define IDS_NOTIFY_REGISTRATION_FAILED 40011
+#define IDS_APPLICATION_ERROR_CAPTION 40012
+#define IDS_HINT_WRONG_MODE 40015
+#define IDS_HINT_NO_CONTROLLER 40016
+#define IDS_HINT_NO_UNIT 40017
+#define IDS_HINT_CONNECTION_LOST 40020
+#define IDS_FAIL_NO_UNIT 40022
+#define IDS_VERSION_NOT_NEWER_QUESTION 40023
+#define IDS_VERSION_NOT_NEWER_CAPTION 40025
+#define IDS_FAIL_SYSTEM_LOCK 40026
+#define IDS_FAIL_WRITE_PROTECTION 40027
+#define IDS_FAIL_ERASE 40028
+#define IDS_PROGRESS_TITLE 40029
+#define IDS_HINT_UPDATE_FAILED 40030
+#define IDS_HINT_UPDATE_SUCCEEDED 40032
+#define IDS_INCOMPATIBLE_CAPTION 40033
+#define IDS_INCOMPATIBLE_FORMAT 40034
+#define IDS_HINT_INCOMPATIBLE 40035
+#define IDS_ERROR_CODE_FORMAT 40036
+#define IDS_WARNING_CAPTION 40037
+#define IDS_WARNING_TEXT 40038
+#define IDS_ROW_UNIT 40039
+#define IDS_ROW_BOOTLOADER 40040
+#define IDS_ROW_ESC 40041
+
+// Controls of the main window.
+#define IDC_CLOSE 2
+#define IDC_UPDATE 1002
+#define IDC_ROW_BOOTLOADER 1005
+#define IDC_HINT 40004
+#define IDC_VERSION_GROUP 40007
+#define IDC_ROW_UNIT 40010
+#define IDC_ROW_ESC 40011
+#define IDC_VERSION_UNIT 40013
+#define IDC_VERSION_BOOTLOADER 40014
+#define IDC_VERSION_ESC 40015
+#define IDC_HINT_LABEL -1
