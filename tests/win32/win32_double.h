@@ -75,6 +75,21 @@ DWORD lastClassDevsFlags();
 std::uint64_t nowMs();
 const std::vector<DWORD>& sleeps();
 
+// The resources windres compiled for the updater, read from its .res file once.
+// A string-table block is also kept widened to WCHAR units: the product walks blocks as WCHARs.
+struct Resource {
+    WORD typeId = 0;                        // 0: the type has a name instead
+    std::u16string typeName;
+    WORD nameId = 0;                        // 0: the resource has a name instead
+    std::u16string name;
+    WORD language = 0;
+    std::vector<std::uint8_t> data;         // as stored
+    std::vector<WCHAR> wide;                // RT_STRING only: data as WCHAR units
+};
+const std::vector<Resource>& resources();
+HINSTANCE moduleInstance();                 // the module the resources belong to
+void setUserInterfaceLanguage(LANGID language);   // reset() restores 0x0409
+
 // Calls whose order matters, one line each: "WriteFile 60", "ReadFile 60 failed", "Sleep 1000",
 // "CreateFileW <path>", "CloseHandle <path>", "SetupDiDestroyDeviceInfoList".
 const std::vector<std::string>& journal();

@@ -66,6 +66,36 @@ typedef struct _OVERLAPPED {
 
 struct HWND__;
 typedef HWND__* HWND;
+struct HINSTANCE__;
+typedef HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
+struct HRSRC__;
+typedef HRSRC__* HRSRC;
+typedef void* HGLOBAL;
+typedef WORD LANGID;
+
+#define MAKEINTRESOURCEW(i) (reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
+#define IS_INTRESOURCE(r) ((reinterpret_cast<ULONG_PTR>(r) >> 16) == 0)
+#define RT_BITMAP MAKEINTRESOURCEW(2)
+#define RT_ICON MAKEINTRESOURCEW(3)
+#define RT_MENU MAKEINTRESOURCEW(4)
+#define RT_DIALOG MAKEINTRESOURCEW(5)
+#define RT_STRING MAKEINTRESOURCEW(6)
+#define RT_ACCELERATOR MAKEINTRESOURCEW(9)
+#define RT_RCDATA MAKEINTRESOURCEW(10)
+#define RT_GROUP_ICON MAKEINTRESOURCEW(14)
+#define RT_VERSION MAKEINTRESOURCEW(16)
+#define RT_MANIFEST MAKEINTRESOURCEW(24)
+
+#define MAKELANGID(p, s) (static_cast<WORD>((static_cast<WORD>(s) << 10) | static_cast<WORD>(p)))
+#define PRIMARYLANGID(l) (static_cast<WORD>(l) & 0x3FF)
+#define SUBLANGID(l) (static_cast<WORD>(l) >> 10)
+#define LANG_NEUTRAL 0x00
+#define LANG_ENGLISH 0x09
+#define LANG_GERMAN 0x07
+#define SUBLANG_NEUTRAL 0x00
+#define SUBLANG_DEFAULT 0x01
+#define SUBLANG_GERMAN 0x01
 
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
@@ -90,6 +120,9 @@ typedef HWND__* HWND;
 #define ERROR_IO_DEVICE 1117u
 #define ERROR_DEVICE_NOT_CONNECTED 1167u
 #define ERROR_FUNCTION_FAILED 1627u
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813u
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814u
+#define ERROR_RESOURCE_LANG_NOT_FOUND 1815u
 #define ERROR_INVALID_USER_BUFFER 1784u
 
 extern "C" {
@@ -111,5 +144,12 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 BOOL WINAPI CloseHandle(HANDLE hObject);
+
+LANGID WINAPI GetUserDefaultUILanguage(void);
+HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
+HRSRC WINAPI FindResourceExW(HMODULE hModule, LPCWSTR lpType, LPCWSTR lpName, WORD wLanguage);
+HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
+DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
+LPVOID WINAPI LockResource(HGLOBAL hResData);
 
 }

@@ -32,6 +32,8 @@ struct State {
     std::map<void*, SIZE_T> heapBlocks;
     unsigned heapFailCountdown = 0;
     std::size_t invalidReleases = 0;
+
+    LANGID userInterfaceLanguage = 0x0409;
 };
 
 extern const GUID hidClassGuid;
