@@ -1,0 +1,4 @@
+// The update the Update button starts.
+#pragma once
+
+void runUpdate();
