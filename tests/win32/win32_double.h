@@ -7,6 +7,7 @@
 #include "simulated_unit.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,6 +56,7 @@ struct OpenCounts {
     std::size_t deviceInfoLists = 0;
     std::size_t preparsedData = 0;
     std::size_t heapBlocks = 0;
+    std::size_t notificationRegistrations = 0;
     std::size_t invalidReleases = 0;        // frees and closes of things never handed out, or twice
     bool operator==(const OpenCounts&) const = default;
 };
@@ -90,8 +92,103 @@ const std::vector<Resource>& resources();
 HINSTANCE moduleInstance();                 // the module the resources belong to
 void setUserInterfaceLanguage(LANGID language);   // reset() restores 0x0409
 
+// Dialog templates as the dialog manager reads them: the extended form, with each name or
+// class either an ordinal (0xFFFF, then the value) or a string.
+struct TemplateName {
+    WORD ordinal = 0;                       // 0 with an empty name: none
+    std::wstring name;
+};
+struct DialogItemTemplate {
+    DWORD helpId = 0;
+    DWORD exStyle = 0;
+    DWORD style = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    DWORD id = 0;
+    TemplateName windowClass;
+    TemplateName title;
+    WORD creationDataSize = 0;
+};
+struct DialogTemplate {
+    WORD version = 0;
+    WORD signature = 0;
+    DWORD helpId = 0;
+    DWORD exStyle = 0;
+    DWORD style = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    TemplateName menu;
+    TemplateName windowClass;
+    std::wstring caption;
+    WORD pointSize = 0;
+    WORD weight = 0;
+    BYTE italic = 0;
+    BYTE charset = 0;
+    std::wstring font;
+    std::vector<DialogItemTemplate> items;
+    std::size_t size = 0;                   // bytes read, the last item's padding included
+};
+// Throws std::out_of_range when the template runs past size bytes.
+DialogTemplate parseDialogTemplate(const void* bytes, std::size_t size);
+
+// The headless window model. Windows are kept, destroyed or not, until reset().
+struct Window {
+    HWND handle = nullptr;
+    HWND parent = nullptr;
+    int id = 0;
+    std::wstring className;
+    std::wstring text;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    bool enabled = true;
+    bool visible = false;
+    bool everShown = false;
+    bool destroyed = false;
+    LONG_PTR classIcon = 0;
+    DLGPROC dialogProc = nullptr;           // dialogs only
+    bool ended = false;
+    INT_PTR result = 0;
+};
+const Window* findWindow(HWND handle);
+const Window* lastDialog();                 // the dialog created last, or null
+const Window* control(int id);              // a control of the last dialog, or null
+std::wstring controlText(int id);
+bool controlEnabled(int id);
+
+// What the user does while the modal dialog runs. Without a script, or when the script returns
+// with the dialog still open, the double ends the dialog with -1 and notes that it was left running.
+void whileDialogRuns(std::function<void(HWND dialog)> script);
+bool dialogLeftRunning();
+INT_PTR sendToDialog(UINT message, WPARAM wParam, LPARAM lParam);
+bool pressButton(int id);                   // false when the button is missing, disabled or hidden
+void pressEscape();                         // the dialog manager's cancel command
+void clickCloseBox();                       // WM_CLOSE; unhandled, it becomes the cancel command
+
+struct MessageBoxCall {
+    HWND owner;
+    std::wstring text;
+    std::wstring caption;
+    UINT flags;
+    int answer;
+};
+const std::vector<MessageBoxCall>& messageBoxes();
+// Answers for the next boxes, in order; after them every box gets its first button (IDOK, IDYES).
+void answerMessageBoxes(std::vector<int> answers);
+
+struct NotificationRegistration {
+    HANDLE recipient;
+    DWORD size;
+    DWORD deviceType;
+    GUID classGuid;
+    DWORD flags;
+    bool open;
+};
+const std::vector<NotificationRegistration>& notificationRegistrations();
+void failNotificationRegistration();
+bool commonControlsInitialised();
+
 // Calls whose order matters, one line each: "WriteFile 60", "ReadFile 60 failed", "Sleep 1000",
-// "CreateFileW <path>", "CloseHandle <path>", "SetupDiDestroyDeviceInfoList".
+// "CreateFileW <path>", "CloseHandle <path>", "SetupDiDestroyDeviceInfoList",
+// "SetWindowTextW <control id>", "EnableWindow <control id> <0|1>", "MessageBoxW",
+// "RegisterDeviceNotificationW", "UnregisterDeviceNotification", "EndDialog <result>".
 const std::vector<std::string>& journal();
 
 }

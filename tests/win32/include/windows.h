@@ -37,6 +37,12 @@ typedef DWORD* LPDWORD;
 typedef DWORD* PDWORD;
 typedef ULONG* PULONG;
 typedef LONG HRESULT;
+typedef std::intptr_t INT_PTR;
+typedef std::intptr_t LONG_PTR;
+typedef std::uintptr_t UINT_PTR;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
 
 #define TRUE 1
 #define FALSE 0
@@ -66,6 +72,13 @@ typedef struct _OVERLAPPED {
 
 struct HWND__;
 typedef HWND__* HWND;
+struct HICON__;
+typedef HICON__* HICON;
+struct HBRUSH__;
+typedef HBRUSH__* HBRUSH;
+struct HDC__;
+typedef HDC__* HDC;
+typedef PVOID HDEVNOTIFY;
 struct HINSTANCE__;
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
@@ -96,6 +109,50 @@ typedef WORD LANGID;
 #define SUBLANG_NEUTRAL 0x00
 #define SUBLANG_DEFAULT 0x01
 #define SUBLANG_GERMAN 0x01
+
+typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+
+// The fixed part of a dialog template; the product hands templates over as resource bytes.
+typedef struct {
+    DWORD style;
+    DWORD dwExtendedStyle;
+    WORD cdit;
+    short x;
+    short y;
+    short cx;
+    short cy;
+} DLGTEMPLATE;
+typedef const DLGTEMPLATE* LPCDLGTEMPLATEW;
+
+#define LOWORD(l) (static_cast<WORD>(static_cast<ULONG_PTR>(l) & 0xFFFF))
+#define HIWORD(l) (static_cast<WORD>((static_cast<ULONG_PTR>(l) >> 16) & 0xFFFF))
+#define MAKEWPARAM(l, h) (static_cast<WPARAM>(static_cast<DWORD>((static_cast<WORD>(l)) | (static_cast<DWORD>(static_cast<WORD>(h)) << 16))))
+
+#define WM_SETTEXT 0x000C
+#define WM_GETTEXT 0x000D
+#define WM_GETTEXTLENGTH 0x000E
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define WM_CTLCOLORSTATIC 0x0138
+#define WM_DEVICECHANGE 0x0219
+#define BN_CLICKED 0
+
+#define IDOK 1
+#define IDCANCEL 2
+#define IDYES 6
+#define IDNO 7
+#define MB_OK 0x00000000u
+#define MB_OKCANCEL 0x00000001u
+#define MB_YESNO 0x00000004u
+#define MB_ICONERROR 0x00000010u
+#define MB_ICONWARNING 0x00000030u
+#define MB_ICONINFORMATION 0x00000040u
+
+#define WS_DISABLED 0x08000000u
+#define WS_VISIBLE 0x10000000u
+#define GCLP_HICON (-14)
 
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
@@ -146,6 +203,23 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 BOOL WINAPI CloseHandle(HANDLE hObject);
 
 LANGID WINAPI GetUserDefaultUILanguage(void);
+
+INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW hDialogTemplate, HWND hWndParent,
+                                       DLGPROC lpDialogFunc, LPARAM dwInitParam);
+BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult);
+HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem);
+BOOL WINAPI SetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString);
+BOOL WINAPI SetWindowTextW(HWND hWnd, LPCWSTR lpString);
+int WINAPI GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount);
+int WINAPI GetWindowTextLengthW(HWND hWnd);
+LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable);
+BOOL WINAPI IsWindowEnabled(HWND hWnd);
+int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
+HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
+ULONG_PTR WINAPI SetClassLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+HDEVNOTIFY WINAPI RegisterDeviceNotificationW(HANDLE hRecipient, LPVOID NotificationFilter, DWORD Flags);
+BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY Handle);
 HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
 HRSRC WINAPI FindResourceExW(HMODULE hModule, LPCWSTR lpType, LPCWSTR lpName, WORD wLanguage);
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
@@ -153,3 +227,6 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
 LPVOID WINAPI LockResource(HGLOBAL hResData);
 
 }
+
+// The GUI entry point, as Windows declares it.
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpCmdLine, int nShowCmd);

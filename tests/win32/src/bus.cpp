@@ -99,8 +99,11 @@ void failHeapAllocation(unsigned nth)
 
 OpenCounts openCounts()
 {
+    std::size_t registrations = 0;
+    for (const auto& registration : state().registrations)
+        registrations += registration.open ? 1 : 0;
     return {state().fileHandles.size(), state().deviceInfoLists.size(), state().preparsedData.size(),
-            state().heapBlocks.size(), state().invalidReleases};
+            state().heapBlocks.size(), registrations, state().invalidReleases};
 }
 
 const std::vector<CreateFileCall>& createFileCalls()

@@ -34,6 +34,15 @@ struct State {
     std::size_t invalidReleases = 0;
 
     LANGID userInterfaceLanguage = 0x0409;
+
+    std::list<Window> windows;
+    std::function<void(HWND)> dialogScript;
+    bool dialogLeftRunning = false;
+    std::vector<MessageBoxCall> messageBoxes;
+    std::vector<int> messageBoxAnswers;
+    std::vector<NotificationRegistration> registrations;
+    bool registrationFails = false;
+    bool commonControlsInitialised = false;
 };
 
 extern const GUID hidClassGuid;
