@@ -70,6 +70,7 @@ bool SimulatedUnit::write(const std::uint8_t* data, std::size_t length, double n
     pendingReply_.reset();
     if (length > 1 && data[1] == writeBlock)
         ++blockRequests_;
+    lastCommand_ = length > 1 ? data[1] : 0;
 
     const Fault* fault = plugged_ ? faultFor(data, length) : nullptr;
     if (fault != nullptr && fault->kind == FaultKind::Unplug)
@@ -111,6 +112,19 @@ bool SimulatedUnit::read(std::uint8_t* data, std::size_t length, double nowMs)
     entry.readOk = true;
     entry.reply = *reply;
     return true;
+}
+
+bool SimulatedUnit::unplugDueBeforeNextRequest() const
+{
+    bool blockNext = lastCommand_ == writeBlock || lastCommand_ == setWriteAddress;
+    for (const FaultRule& rule : faults_) {
+        if (rule.fault.kind != FaultKind::Unplug)
+            continue;
+        if ((rule.trigger == FaultTrigger::Exchange && rule.match == exchanges_ + 1) ||
+            (rule.trigger == FaultTrigger::Block && blockNext && rule.match == blockRequests_ + 1))
+            return true;
+    }
+    return false;
 }
 
 SimulatedUnit::Report SimulatedUnit::newReply(std::uint8_t command) const

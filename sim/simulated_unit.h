@@ -53,6 +53,12 @@ public:
     const std::vector<TranscriptEntry>& transcript() const { return transcript_; }
     // One line per exchange: sequence, write ms, read ms, request hex, reply hex; "-" for a failed side.
     std::string transcriptText() const;
+    static std::string transcriptLine(const TranscriptEntry& entry);
+
+    // True when a fault rule pulls the unit out before the request that comes next: a host that
+    // keeps requests in a buffer (a pipe) can only fail the write if the unit goes first.
+    // A block unplug is due once the address is set or the block before it was answered.
+    bool unplugDueBeforeNextRequest() const;
 
 private:
     using Report = std::vector<std::uint8_t>;
@@ -87,6 +93,7 @@ private:
 
     std::uint32_t exchanges_ = 0;
     std::uint32_t blockRequests_ = 0;
+    std::uint8_t lastCommand_ = 0;
     std::optional<Report> pendingReply_;
     bool pendingReadFails_ = false;
     std::vector<TranscriptEntry> transcript_;

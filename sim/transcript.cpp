@@ -31,13 +31,17 @@ std::string milliseconds(const std::optional<double>& ms)
 
 }
 
+std::string SimulatedUnit::transcriptLine(const TranscriptEntry& entry)
+{
+    return std::to_string(entry.sequence) + ' ' + milliseconds(entry.writeMs) + ' ' + milliseconds(entry.readMs) + ' ' +
+           hex(entry.request, entry.writeOk) + ' ' + hex(entry.reply, entry.readOk) + '\n';
+}
+
 std::string SimulatedUnit::transcriptText() const
 {
     std::string text;
-    for (const TranscriptEntry& entry : transcript_) {
-        text += std::to_string(entry.sequence) + ' ' + milliseconds(entry.writeMs) + ' ' + milliseconds(entry.readMs) +
-                ' ' + hex(entry.request, entry.writeOk) + ' ' + hex(entry.reply, entry.readOk) + '\n';
-    }
+    for (const TranscriptEntry& entry : transcript_)
+        text += transcriptLine(entry);
     return text;
 }
 

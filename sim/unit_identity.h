@@ -22,7 +22,7 @@ struct UnitIdentity {
     std::uint8_t bootMode = 0;              // GetStatus byte 3; non-zero: the unit runs its own loader
     std::uint16_t targetState = 3;          // 3: an updatable controller is attached
     std::uint16_t targetStateExtra = 0;
-    std::uint32_t unitFirmware = 0x00010004;
+    std::uint32_t unitFirmware = 0x00010300;   // shown as 1.3
     std::uint32_t unitStatusExtra = 0;
     LoaderInfo loader;
     std::uint32_t deviceTypeCode = 0x140FA0FA;

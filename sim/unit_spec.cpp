@@ -1,0 +1,124 @@
+#include "unit_spec.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace sim {
+
+namespace {
+
+bool parseNumber(const std::string& text, std::uint32_t& value)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || parsed > 0xFFFFFFFFull || text[0] == '-')
+        return false;
+    value = static_cast<std::uint32_t>(parsed);
+    return true;
+}
+
+// "A:B" into two numbers.
+bool parsePair(const std::string& text, std::uint32_t& first, std::uint32_t& second)
+{
+    std::size_t colon = text.find(':');
+    return colon != std::string::npos && parseNumber(text.substr(0, colon), first) &&
+           parseNumber(text.substr(colon + 1), second);
+}
+
+template <typename T>
+bool fits(std::uint32_t value, T& field)
+{
+    if (value > static_cast<std::uint32_t>(static_cast<T>(~T{0})))
+        return false;
+    field = static_cast<T>(value);
+    return true;
+}
+
+bool applyIdentityKey(const std::string& key, std::uint32_t value, UnitIdentity& id, bool& known)
+{
+    known = true;
+    if (key == "vid") return fits(value, id.vendorId);
+    if (key == "pid") return fits(value, id.productId);
+    if (key == "mode") return fits(value, id.bootMode);
+    if (key == "state") return fits(value, id.targetState);
+    if (key == "type") return fits(value, id.deviceTypeCode);
+    if (key == "esc") return fits(value, id.escFirmwareVersion);
+    if (key == "loader") return fits(value, id.bootloaderVersion);
+    if (key == "fw") return fits(value, id.unitFirmware);
+    if (key == "in") return fits(value, id.inputReportLength);
+    if (key == "out") return fits(value, id.outputReportLength);
+    known = false;
+    return false;
+}
+
+bool applyFaultKey(const std::string& key, const std::string& value, std::vector<FaultRule>& faults)
+{
+    std::uint32_t a = 0, b = 0;
+    if (key == "unplug_at_block" && parseNumber(value, a))
+        faults.push_back({FaultTrigger::Block, a, {FaultKind::Unplug, 0, std::nullopt}});
+    else if (key == "unplug_at_exchange" && parseNumber(value, a))
+        faults.push_back({FaultTrigger::Exchange, a, {FaultKind::Unplug, 0, std::nullopt}});
+    else if (key == "error_on" && parsePair(value, a, b))
+        faults.push_back({FaultTrigger::Command, a, {FaultKind::ErrorReply, b, std::nullopt}});
+    else if (key == "status_on" && parsePair(value, a, b) && b <= 0xFF)
+        faults.push_back({FaultTrigger::Command, a, {FaultKind::StatusByte, 0, static_cast<std::uint8_t>(b)}});
+    else if (key == "read_fails_on" && parseNumber(value, a))
+        faults.push_back({FaultTrigger::Command, a, {FaultKind::ReadFails, 0, std::nullopt}});
+    else
+        return false;
+    return true;
+}
+
+}
+
+bool parseUnitSpec(const std::string& text, UnitSpec& spec, std::string& error)
+{
+    spec = UnitSpec{};
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(',', start);
+        std::string pair = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        start = end == std::string::npos ? text.size() : end + 1;
+        if (pair.empty())
+            continue;
+        std::size_t equals = pair.find('=');
+        std::string key = pair.substr(0, equals);
+        std::string value = equals == std::string::npos ? "" : pair.substr(equals + 1);
+        std::uint32_t number = 0;
+        bool known = false;
+        if (parseNumber(value, number) && applyIdentityKey(key, number, spec.identity, known))
+            continue;
+        if (!known && applyFaultKey(key, value, spec.faults))
+            continue;
+        error = "cannot use '" + pair + "'";
+        return false;
+    }
+    return true;
+}
+
+bool parseUnitList(const char* text, std::vector<UnitSpec>& units, std::string& error)
+{
+    units.clear();
+    if (text == nullptr) {
+        units.emplace_back();
+        return true;
+    }
+    std::string list = text;
+    if (list == "none")
+        return true;
+    std::size_t start = 0;
+    do {
+        std::size_t end = list.find(';', start);
+        UnitSpec spec;
+        if (!parseUnitSpec(list.substr(start, end == std::string::npos ? std::string::npos : end - start), spec, error))
+            return false;
+        units.push_back(spec);
+        start = end == std::string::npos ? list.size() + 1 : end + 1;
+    } while (start <= list.size());
+    return true;
+}
+
+}

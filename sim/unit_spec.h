@@ -1,0 +1,30 @@
+// Units described as text, as ZEFRAN_SIM_UNITS and zefran-sim-ctl take them.
+#pragma once
+
+#include "faults.h"
+#include "unit_identity.h"
+
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct UnitSpec {
+    UnitIdentity identity;
+    std::vector<FaultRule> faults;
+};
+
+// One unit: comma-separated key=value pairs, numbers in C notation (decimal or 0x hex).
+// Identity keys: vid, pid, mode, state, type, esc, loader, fw, in, out. Fault keys, each may repeat:
+//   unplug_at_block=N     unplugged just before the Nth WriteBlock (counting from 1)
+//   unplug_at_exchange=N  unplugged just before the Nth exchange
+//   error_on=CMD:CODE     every request with command code CMD gets an error reply with CODE
+//   status_on=CMD:BYTE    every reply to CMD carries status byte BYTE
+//   read_fails_on=CMD     the reply to every CMD cannot be read
+// An empty text is the default unit. Returns false, with a message in error, on anything unknown.
+bool parseUnitSpec(const std::string& text, UnitSpec& spec, std::string& error);
+
+// Units separated by ';'. "none" is no unit; an unset variable (null) is one default unit.
+bool parseUnitList(const char* text, std::vector<UnitSpec>& units, std::string& error);
+
+}

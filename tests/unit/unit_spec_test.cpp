@@ -1,0 +1,86 @@
+// Unit specs as ZEFRAN_SIM_UNITS and zefran-sim-ctl take them.
+#include "simulated_unit.h"
+#include "unit_spec.h"
+
+#include <gtest/gtest.h>
+
+TEST(UnitSpec, UnsetMeansOneDefaultBenchBoxAndNoneMeansNoUnit)
+{
+    std::vector<sim::UnitSpec> units;
+    std::string error;
+    ASSERT_TRUE(sim::parseUnitList(nullptr, units, error));
+    ASSERT_EQ(1u, units.size());
+    const sim::UnitIdentity& unit = units[0].identity;
+    EXPECT_EQ(0x21B8, unit.vendorId);
+    EXPECT_EQ(2, unit.productId);
+    EXPECT_EQ(0, unit.bootMode);
+    EXPECT_EQ(3, unit.targetState);
+    EXPECT_EQ(0x140FA0FAu, unit.deviceTypeCode);
+    EXPECT_EQ(0x0110, unit.escFirmwareVersion);
+
+    ASSERT_TRUE(sim::parseUnitList("none", units, error));
+    EXPECT_TRUE(units.empty());
+}
+
+TEST(UnitSpec, KeysSetIdentityAndFaultsInCNotation)
+{
+    std::vector<sim::UnitSpec> units;
+    std::string error;
+    ASSERT_TRUE(sim::parseUnitList("pid=1,type=0x110FA0D2,esc=0xFFFF,in=44,out=52;vid=0x845e,mode=1,"
+                                   "unplug_at_block=100,error_on=0x1E:5,status_on=0x0B:0,read_fails_on=0x1F",
+                                   units, error))
+        << error;
+    ASSERT_EQ(2u, units.size());
+    EXPECT_EQ(1, units[0].identity.productId);
+    EXPECT_EQ(0x110FA0D2u, units[0].identity.deviceTypeCode);
+    EXPECT_EQ(0xFFFF, units[0].identity.escFirmwareVersion);
+    EXPECT_EQ(44, units[0].identity.inputReportLength);
+    EXPECT_EQ(52, units[0].identity.outputReportLength);
+    EXPECT_TRUE(units[0].faults.empty());
+
+    EXPECT_EQ(0x845E, units[1].identity.vendorId);
+    EXPECT_EQ(1, units[1].identity.bootMode);
+    ASSERT_EQ(4u, units[1].faults.size());
+    EXPECT_EQ(sim::FaultTrigger::Block, units[1].faults[0].trigger);
+    EXPECT_EQ(100u, units[1].faults[0].match);
+    EXPECT_EQ(sim::FaultKind::Unplug, units[1].faults[0].fault.kind);
+    EXPECT_EQ(0x1Eu, units[1].faults[1].match);
+    EXPECT_EQ(5u, units[1].faults[1].fault.code);
+    EXPECT_EQ(sim::FaultKind::StatusByte, units[1].faults[2].fault.kind);
+    EXPECT_EQ(0, *units[1].faults[2].fault.status);
+    EXPECT_EQ(sim::FaultKind::ReadFails, units[1].faults[3].fault.kind);
+}
+
+TEST(UnitSpec, RefusesWhatItCannotUse)
+{
+    for (const char* text : {"colour=red", "pid=", "pid=70000", "mode=256", "vid=-1", "type=0x1FFFFFFFF",
+                             "unplug_at_block=x", "error_on=0x1E", "status_on=0x0B:300"}) {
+        std::vector<sim::UnitSpec> units;
+        std::string error;
+        EXPECT_FALSE(sim::parseUnitList(text, units, error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
+    }
+}
+
+TEST(UnitSpec, BlockUnplugIsDueOnceTheBlockBeforeItWasAnswered)
+{
+    sim::UnitSpec spec;
+    std::string error;
+    ASSERT_TRUE(sim::parseUnitSpec("unplug_at_block=2", spec, error));
+    sim::SimulatedUnit unit(spec.identity);
+    for (const auto& rule : spec.faults)
+        unit.addFault(rule);
+    auto exchange = [&unit](std::vector<std::uint8_t> request) {
+        request.resize(60, 0);
+        std::uint8_t reply[60];
+        unit.write(request.data(), request.size(), 0);
+        unit.read(reply, sizeof reply, 0);
+    };
+    exchange({0x01, 0x0B, 0x01, 0x01});
+    exchange({0x01, 0x20, 0x01, 0x00});
+    exchange({0x01, 0x1E, 0x04, 0x00, 0xE1, 0x96, 0x5A, 0x3C});
+    exchange({0x01, 0x1F, 0x09, 0x01, 0, 0, 0, 0, 0xE1, 0x96, 0x5A, 0x3C});
+    EXPECT_FALSE(unit.unplugDueBeforeNextRequest()) << "block 1 is still to come";
+    exchange({0x01, 0x1B, 0x30});
+    EXPECT_TRUE(unit.unplugDueBeforeNextRequest()) << "block 2 comes next";
+}
