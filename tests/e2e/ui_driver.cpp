@@ -11,17 +11,40 @@ constexpr UINT answerTimeoutMs = 5000;
 
 struct Search {
     const std::wstring* title;
+    HWND owner;
+    DWORD processId;
     HWND found;
 };
+
+bool isDialogClass(HWND window)
+{
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    return std::wstring(className) == L"#32770";
+}
+
+BOOL CALLBACK matchMessageBox(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<Search*>(parameter);
+    if (!isDialogClass(window) || !IsWindowVisible(window) || GetWindow(window, GW_OWNER) != search->owner)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// Message boxes keep their text in a static with ID 0xFFFF, and their icon in one with ID 20
+// on Windows and 1088 under Wine.
+constexpr int messageBoxTextId = 0xFFFF;
+constexpr int messageBoxIconIds[] = {20, 1088};
 
 BOOL CALLBACK matchDialog(HWND window, LPARAM parameter)
 {
     auto* search = reinterpret_cast<Search*>(parameter);
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (std::wstring(className) != L"#32770" || !IsWindowVisible(window) || GetWindow(window, GW_OWNER) != nullptr)
+    if (!isDialogClass(window) || !IsWindowVisible(window) || GetWindow(window, GW_OWNER) != nullptr)
         return TRUE;
-    if (text(window) != *search->title)
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if ((search->processId != 0 && process != search->processId) || text(window) != *search->title)
         return TRUE;
     search->found = window;
     return FALSE;
@@ -29,10 +52,10 @@ BOOL CALLBACK matchDialog(HWND window, LPARAM parameter)
 
 }
 
-HWND waitForDialog(const std::wstring& title, DWORD timeoutMs)
+HWND waitForDialog(const std::wstring& title, DWORD timeoutMs, DWORD processId)
 {
     for (DWORD waited = 0;; waited += pollMs) {
-        Search search = {&title, nullptr};
+        Search search = {&title, nullptr, processId, nullptr};
         EnumWindows(matchDialog, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr || waited >= timeoutMs)
             return search.found;
@@ -67,6 +90,57 @@ bool controlEnabled(HWND dialog, int id)
 void postClose(HWND dialog)
 {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+}
+
+void postClick(HWND dialog, int id)
+{
+    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+void postEscape(HWND dialog)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+    HWND target = info.hwndFocus != nullptr ? info.hwndFocus : dialog;
+    PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageW(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+}
+
+void postCloseBox(HWND dialog)
+{
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+HWND waitForMessageBox(HWND owner, DWORD timeoutMs)
+{
+    for (DWORD waited = 0;; waited += pollMs) {
+        Search search = {nullptr, owner, 0, nullptr};
+        EnumWindows(matchMessageBox, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr || waited >= timeoutMs)
+            return search.found;
+        Sleep(pollMs);
+    }
+}
+
+MessageBoxView readMessageBox(HWND box)
+{
+    MessageBoxView view;
+    view.caption = text(box);
+    view.text = controlText(box, messageBoxTextId);
+    DWORD_PTR icon = 0;
+    for (int id : messageBoxIconIds) {
+        HWND iconControl = GetDlgItem(box, id);
+        if (iconControl != nullptr && icon == 0)
+            SendMessageTimeoutW(iconControl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, answerTimeoutMs, &icon);
+    }
+    view.icon = reinterpret_cast<HICON>(icon);
+    return view;
+}
+
+void answerMessageBox(HWND box, int button)
+{
+    PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
 }
 
 bool waitUntilGone(HWND window, DWORD timeoutMs)

@@ -8,8 +8,9 @@
 
 namespace ui {
 
-// The visible, unowned dialog (#32770) whose title is exactly title; null after timeoutMs.
-HWND waitForDialog(const std::wstring& title, DWORD timeoutMs);
+// The visible, unowned dialog (#32770) whose title is exactly title, of that process unless
+// processId is 0; null after timeoutMs.
+HWND waitForDialog(const std::wstring& title, DWORD timeoutMs, DWORD processId = 0);
 
 // A control's text. Another process's edit control answers WM_GETTEXT only, not GetWindowTextW.
 std::wstring text(HWND window);
@@ -19,6 +20,24 @@ bool controlEnabled(HWND dialog, int id);
 // The cancel command, as Close, Escape and the close box send it; posted, so a box it opens
 // cannot block the driver.
 void postClose(HWND dialog);
+
+// A click on a button, posted (BM_CLICK): a box the click opens cannot block the driver.
+void postClick(HWND dialog, int id);
+// The Escape key, to the control that has the focus, where the dialog manager reads it.
+void postEscape(HWND dialog);
+// The window's close box.
+void postCloseBox(HWND dialog);
+
+// The message box the dialog owns, once it is up; null after timeoutMs.
+HWND waitForMessageBox(HWND owner, DWORD timeoutMs);
+struct MessageBoxView {
+    std::wstring caption;
+    std::wstring text;
+    HICON icon;                             // a handle of the box's process: Wine lets no other read it
+};
+MessageBoxView readMessageBox(HWND box);
+// Presses the box's button with this ID (IDOK, IDCANCEL, IDYES, IDNO).
+void answerMessageBox(HWND box, int button);
 
 // True when the window is gone within timeoutMs.
 bool waitUntilGone(HWND window, DWORD timeoutMs);

@@ -1,0 +1,42 @@
+// The real updater started under Wine with simulated units, for one end-to-end scenario.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+class UpdaterProcess {
+public:
+    // units: ZEFRAN_SIM_UNITS ("none", or unit specs separated by ';'). The updater shares the
+    // tests' user interface language: Wine takes LC_ALL from the Unix environment, not from a
+    // Windows environment block.
+    explicit UpdaterProcess(const std::string& units);
+    ~UpdaterProcess();                      // ends a process the scenario left running
+    UpdaterProcess(const UpdaterProcess&) = delete;
+    UpdaterProcess& operator=(const UpdaterProcess&) = delete;
+
+    HWND window(DWORD timeoutMs = 30000);   // the main dialog, found by its exact title
+    int waitForExit(DWORD timeoutMs = 15000);   // the exit code; -1 when it did not end in time
+
+    // The simulation's record of unit n.
+    std::vector<std::string> transcript(int unit) const;
+    std::vector<std::uint8_t> flash(int unit) const;
+    // Asks the drop-ins: "attach <spec>", "detach <n>", "clients <n>"; the answer after "ok ", or "error ...".
+    std::string control(const std::string& request) const;
+    int clients(int unit) const;            // handles the updater holds open on unit n
+
+    static const std::wstring title;
+
+private:
+    std::wstring outFolder_;
+    PROCESS_INFORMATION process_ = {};
+};
+
+// The folder the tests run from, which holds the updater, its drop-in DLLs and zefran-sim-ctl.
+std::wstring runFolder();
+
+}
