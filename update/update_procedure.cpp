@@ -1,6 +1,177 @@
 #include "update_procedure.h"
 
-// The update itself comes with the failure reporting; until then the button does nothing.
+#include "app_state.h"
+#include "classification.h"
+#include "commands.h"
+#include "connected_unit.h"
+#include "failure_report.h"
+#include "firmware_version.h"
+#include "hint_box.h"
+#include "image_catalogue.h"
+#include "messages.h"
+#include "pacing.h"
+#include "progress_window.h"
+#include "resource.h"
+#include "result_codes.h"
+#include "version_panel.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr WORD noInstalledFirmware = 0xFFFF;
+constexpr DWORD fullBlockWords = blockSize / 4;
+constexpr BYTE blockPadding = 0xFF;
+
+// The controllers for which this edition always offers its own firmware.
+const DWORD carriedFirmwareTypeCodes[] = {0x110FA0FA, 0x110FA0D2, 0x110FA0AA, 0x140FA0FA, 0x140FA0D2, 0x140FA0AA};
+
+struct FirmwareImage {
+    const BYTE* data;                       // in place in the program's resources, never copied whole
+    DWORD size;
+};
+
+struct UpdateFailure {
+    UINT textId;
+    int code;
+    DWORD lastError;
+};
+
+void failUpdate(const UpdateFailure& failure)
+{
+    WCHAR caption[messageBufferSize];
+    WCHAR text[messageBufferSize];
+    loadMessage(IDS_UPDATE_FAILED_CAPTION, caption);
+    loadMessage(failure.textId, text);
+    reportUpdateFailure(text, caption, failure.code, failure.lastError);
+}
+
+bool confirmed(UINT textId, UINT captionId, UINT flags, int yes)
+{
+    WCHAR text[messageBufferSize];
+    WCHAR caption[messageBufferSize];
+    loadMessage(textId, text);
+    loadMessage(captionId, caption);
+    return MessageBoxW(mainWindow, text, caption, flags) == yes;
+}
+
+WORD offeredVersion()
+{
+    for (DWORD code : carriedFirmwareTypeCodes)
+        if (ConnectedUnit.targetIdentity.deviceTypeCode == code)
+            UpdateTarget.offeredFirmwareVersion = carriedFirmwareVersion;
+    return UpdateTarget.offeredFirmwareVersion;
+}
+
+bool loadImage(FirmwareImage& image)
+{
+    HRSRC found = FindResourceW(appInstance, MAKEINTRESOURCEW(selectImage()), RT_RCDATA);
+    if (found == nullptr)
+        return false;
+    image.size = SizeofResource(appInstance, found);
+    image.data = static_cast<const BYTE*>(LockResource(LoadResource(appInstance, found)));
+    return image.data != nullptr && image.size != 0;
+}
+
+bool failed(int result, UINT textId, UpdateFailure& failure)
+{
+    if (result == resultSuccess)
+        return false;
+    failure = {textId, result, GetLastError()};
+    return true;
+}
+
+bool sendBlocks(const FirmwareImage& image, UpdateFailure& failure)
+{
+    HWND progress = createProgressWindow();
+    HWND lastRaised = nullptr;
+    const BYTE* at = image.data;
+    DWORD remaining = image.size;
+    while (remaining != 0) {
+        int result;
+        if (remaining >= blockSize) {
+            result = WriteBlock(at, fullBlockWords);
+            at += blockSize;
+            remaining -= blockSize;
+        } else {
+            // The last short block goes out padded, announcing only its whole words.
+            BYTE scratch[blockSize];
+            std::memset(scratch, blockPadding, sizeof scratch);
+            std::memcpy(scratch, at, remaining);
+            result = WriteBlock(scratch, remaining / 4);
+            remaining = 0;
+        }
+        if (failed(result, IDS_FAIL_WRITE_BLOCK, failure)) {
+            DestroyWindow(progress);
+            return false;
+        }
+        setProgress(progress, image.size, remaining);
+        raiseOnce(progress, lastRaised);
+        pace(blockSettleMs);
+    }
+    DestroyWindow(progress);
+    return true;
+}
+
+// Lock, unprotect, erase, address, blocks: on a failure the unit is left as it is, locked and
+// perhaps erased, for the user to try again.
+bool writeFirmware(const FirmwareImage& image, UpdateFailure& failure)
+{
+    if (failed(SetSystemLock(lockEngage), IDS_FAIL_SYSTEM_LOCK, failure))
+        return false;
+    pace(lockSettleMs);
+    if (failed(SetWriteProtection(protectionLift), IDS_FAIL_WRITE_PROTECTION, failure))
+        return false;
+    pace(unprotectSettleMs);
+    int erased = EraseFirmware();
+    pace(eraseSettleMs);                    // whatever the erase returned
+    if (failed(erased, IDS_FAIL_ERASE, failure))
+        return false;
+    pace(addressLeadMs);
+    if (failed(SetWriteAddress(), IDS_FAIL_WRITE_ADDRESS, failure))
+        return false;
+    pace(addressSettleMs);
+    if (!sendBlocks(image, failure))
+        return false;
+    // Their results do not matter: the firmware is in.
+    SetWriteProtection(protectionRestore);
+    SetSystemLock(lockRelease);
+    return true;
+}
+
+}
+
 void runUpdate()
 {
+    if (ConnectedUnit.handle == INVALID_HANDLE_VALUE) {
+        failUpdate({IDS_FAIL_NO_UNIT, resultNoUnit, GetLastError()});
+        return;
+    }
+    if (!confirmed(IDS_WARNING_TEXT, IDS_WARNING_CAPTION, MB_OKCANCEL | MB_ICONWARNING, IDOK))
+        return;
+    WORD offered = offeredVersion();
+    WORD installed = ConnectedUnit.targetInfo.escFirmwareVersion;
+    if (installed >= offered && installed != noInstalledFirmware &&
+        !confirmed(IDS_VERSION_NOT_NEWER_QUESTION, IDS_VERSION_NOT_NEWER_CAPTION, MB_YESNO | MB_ICONWARNING, IDYES))
+        return;
+
+    // No image, no command: the unit is never locked for an image it cannot be sent.
+    FirmwareImage image = {};
+    if (!loadImage(image)) {
+        failUpdate({IDS_HINT_UPDATE_FAILED, ERROR_RESOURCE_NAME_NOT_FOUND, GetLastError()});
+        return;
+    }
+
+    UpdateFailure failure = {};
+    beginPrecisePacing();
+    bool written = writeFirmware(image, failure);
+    endPrecisePacing();
+    if (!written) {
+        failUpdate(failure);
+        return;
+    }
+    ConnectedUnit.targetInfo.escFirmwareVersion = offered;
+    EnableWindow(GetDlgItem(mainWindow, IDC_UPDATE), FALSE);
+    refreshVersionPanel();
+    setHint(IDS_HINT_UPDATE_SUCCEEDED);
 }
