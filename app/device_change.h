@@ -2,6 +2,8 @@
 #pragma once
 
 #include <windows.h>
+#include <dbt.h>
 
-// Handles WM_DEVICECHANGE; non-zero when the event was an arrival or a removal.
+// Handles WM_DEVICECHANGE: TRUE for an arrival or a removal, whatever came of it; FALSE for
+// every other event, so that the system's default handling applies.
 BOOL onDeviceChange(WPARAM event, LPARAM broadcast);

@@ -11,6 +11,7 @@
 #include "literals.h"
 #include "messages.h"
 #include "resource.h"
+#include "unit_outcome.h"
 #include "update_procedure.h"
 #include "version_panel.h"
 
@@ -65,30 +66,6 @@ void showMessageBox(UINT textId, UINT captionId, UINT flags)
     MessageBoxW(mainWindow, text, caption, flags);
 }
 
-void showIncompatibleBox()
-{
-    WCHAR format[messageBufferSize];
-    WCHAR text[messageBufferSize];
-    WCHAR caption[messageBufferSize];
-    loadMessage(IDS_INCOMPATIBLE_FORMAT, format);
-    StringCchPrintfW(text, messageBufferSize, format, modelString);
-    loadMessage(IDS_INCOMPATIBLE_CAPTION, caption);
-    MessageBoxW(mainWindow, text, caption, MB_ICONINFORMATION);
-}
-
-void enableUpdate(BOOL enable)
-{
-    EnableWindow(GetDlgItem(mainWindow, IDC_UPDATE), enable);
-}
-
-// The unit cannot be updated: it is let go, and the hint says what to do about it.
-void dropUnit(UINT hintId)
-{
-    enableUpdate(FALSE);
-    closeDevice();
-    showHint(hintId);
-}
-
 void showStartOutcome(ClassificationOutcome outcome)
 {
     switch (outcome) {
@@ -100,13 +77,7 @@ void showStartOutcome(ClassificationOutcome outcome)
         enableUpdate(TRUE);
         break;
     case ClassificationOutcome::RecognisedOnly: break;     // held, but nothing is offered
-    case ClassificationOutcome::Incompatible:
-        // Closed before the box: a removal handled while the box is up finds nothing held.
-        enableUpdate(FALSE);
-        closeDevice();
-        showIncompatibleBox();
-        showHint(IDS_HINT_INCOMPATIBLE);
-        break;
+    case ClassificationOutcome::Incompatible: rejectIncompatible(); break;
     }
     refreshVersionPanel();
 }
