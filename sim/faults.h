@@ -11,13 +11,14 @@ enum class FaultKind {
     ReadFails,      // the unit acts on the request, but its reply cannot be read
     ErrorReply,     // the unit refuses: error flag and the 32-bit code, the command is not carried out
     StatusByte,     // the unit acts on the request, and its reply carries this status byte
+    FlaggedReply,   // the unit acts on the request, yet answers with the error flag, the code and the status byte
     Unplug,         // the unit is pulled out just before this request
 };
 
 struct Fault {
     FaultKind kind = FaultKind::ErrorReply;
-    std::uint32_t code = 0;                 // ErrorReply: the code at reply bytes 4..7
-    std::optional<std::uint8_t> status;     // StatusByte, or an ErrorReply's byte 3
+    std::uint32_t code = 0;                 // ErrorReply, FlaggedReply: the code at reply bytes 4..7
+    std::optional<std::uint8_t> status;     // StatusByte, or byte 3 of an ErrorReply or FlaggedReply
 };
 
 enum class FaultTrigger {

@@ -87,7 +87,13 @@ bool SimulatedUnit::write(const std::uint8_t* data, std::size_t length, double n
         pendingReply_ = reply;
     } else {
         pendingReply_ = answer(data, length);
-        if (fault != nullptr && fault->kind == FaultKind::StatusByte && fault->status)
+        if (fault != nullptr && fault->kind == FaultKind::FlaggedReply) {
+            std::uint8_t status = (*pendingReply_)[3];
+            pendingReply_ = errorReply(fault->code);
+            (*pendingReply_)[3] = status;
+        }
+        if (fault != nullptr && (fault->kind == FaultKind::StatusByte || fault->kind == FaultKind::FlaggedReply) &&
+            fault->status)
             (*pendingReply_)[3] = *fault->status;
     }
     pendingReadFails_ = fault != nullptr && fault->kind == FaultKind::ReadFails;
