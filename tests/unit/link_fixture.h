@@ -3,6 +3,7 @@
 #pragma once
 
 #include "connected_unit.h"
+#include "fault_helpers.h"
 #include "win32_double.h"
 
 #include <gtest/gtest.h>
@@ -57,24 +58,4 @@ inline std::vector<std::uint8_t> report(std::initializer_list<std::uint8_t> lead
     std::vector<std::uint8_t> bytes(leading);
     bytes.resize(length, 0);
     return bytes;
-}
-
-inline sim::FaultRule onCommand(std::uint8_t command, sim::Fault fault)
-{
-    return {sim::FaultTrigger::Command, command, fault};
-}
-
-inline sim::Fault errorReply(std::uint32_t code, std::optional<std::uint8_t> status = std::nullopt)
-{
-    return {sim::FaultKind::ErrorReply, code, status};
-}
-
-inline sim::Fault statusByte(std::uint8_t status)
-{
-    return {sim::FaultKind::StatusByte, 0, status};
-}
-
-inline sim::Fault transportFault(sim::FaultKind kind)
-{
-    return {kind, 0, std::nullopt};
 }

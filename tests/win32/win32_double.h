@@ -57,6 +57,8 @@ struct OpenCounts {
     std::size_t preparsedData = 0;
     std::size_t heapBlocks = 0;
     std::size_t notificationRegistrations = 0;
+    std::size_t gdiObjects = 0;             // device contexts, bitmaps and brushes
+    std::size_t timerPeriods = 0;           // timeBeginPeriod calls without their timeEndPeriod
     std::size_t invalidReleases = 0;        // frees and closes of things never handed out, or twice
     bool operator==(const OpenCounts&) const = default;
 };
@@ -73,9 +75,28 @@ struct CreateFileCall {
 const std::vector<CreateFileCall>& createFileCalls();
 DWORD lastClassDevsFlags();
 
-// Virtual time: Sleep advances the clock and is recorded; nothing waits.
+// Virtual time: Sleep advances the clock and is recorded; nothing waits. QueryPerformanceCounter
+// reads the same clock in microseconds.
 std::uint64_t nowMs();
 const std::vector<DWORD>& sleeps();
+void shortenNextSleep(DWORD ms);            // the next Sleep returns this much early, as Windows' may
+
+// GDI: what was drawn, and the state of a device context.
+struct BltCall {
+    std::string function;                   // "StretchBlt" or "TransparentBlt"
+    int x, y, width, height;
+    int sourceX, sourceY, sourceWidth, sourceHeight;
+    UINT transparent;                       // TransparentBlt's key colour
+    LONG sourceBitmapWidth, sourceBitmapHeight;
+    int stretchMode;                        // of the source DC for TransparentBlt, of the target for StretchBlt
+};
+const std::vector<BltCall>& bltCalls();
+struct DeviceContextState {
+    COLORREF textColor = 0;
+    int backgroundMode = 2;                 // OPAQUE
+    int stretchMode = 1;                    // BLACKONWHITE
+};
+DeviceContextState deviceContextState(HDC dc);
 
 // The resources windres compiled for the updater, read from its .res file once.
 // A string-table block is also kept widened to WCHAR units: the product walks blocks as WCHARs.
@@ -133,6 +154,7 @@ DialogTemplate parseDialogTemplate(const void* bytes, std::size_t size);
 struct Window {
     HWND handle = nullptr;
     HWND parent = nullptr;
+    HWND owner = nullptr;                   // top-level windows only
     int id = 0;
     std::wstring className;
     std::wstring text;
@@ -146,10 +168,20 @@ struct Window {
     DLGPROC dialogProc = nullptr;           // dialogs only
     bool ended = false;
     INT_PTR result = 0;
+    RECT rect = {};                         // screen coordinates, as GetWindowRect gives them
+    std::vector<UINT> progressPositions;    // PBM_SETPOS, in order
 };
 const Window* findWindow(HWND handle);
 const Window* lastDialog();                 // the dialog created last, or null
 const Window* control(int id);              // a control of the last dialog, or null
+const Window* topLevelWindow(const std::wstring& className);    // the last one of that class, or null
+void setWindowRect(HWND window, RECT rect);
+void setForegroundWindow(HWND window);      // what GetForegroundWindow answers from now on
+bool ghostingDisabled();
+// A dialog starts at (100, 100), 600 x 480 pixels; controls are placed by their dialog units.
+// The frame is 3 pixels wide and the caption 19 high (GetSystemMetrics).
+constexpr int dialogFrameWidth = 3;
+constexpr int captionHeight = 19;
 std::wstring controlText(int id);
 bool controlEnabled(int id);
 
@@ -172,6 +204,8 @@ struct MessageBoxCall {
 const std::vector<MessageBoxCall>& messageBoxes();
 // Answers for the next boxes, in order; after them every box gets its first button (IDOK, IDYES).
 void answerMessageBoxes(std::vector<int> answers);
+// Runs inside every box's modal loop before it is answered, as a device notification would.
+void whileMessageBoxShown(std::function<void(const MessageBoxCall&)> action);
 
 struct NotificationRegistration {
     HANDLE recipient;
@@ -188,7 +222,10 @@ bool commonControlsInitialised();
 // Calls whose order matters, one line each: "WriteFile 60", "ReadFile 60 failed", "Sleep 1000",
 // "CreateFileW <path>", "CloseHandle <path>", "SetupDiDestroyDeviceInfoList",
 // "SetWindowTextW <control id>", "EnableWindow <control id> <0|1>", "MessageBoxW",
-// "RegisterDeviceNotificationW", "UnregisterDeviceNotification", "EndDialog <result>".
+// "RegisterDeviceNotificationW", "UnregisterDeviceNotification", "EndDialog <result>",
+// "CreateWindowExW <class>", "DestroyWindow <name>", "SetWindowPos <name>", "ShowWindow <name> <command>",
+// "timeBeginPeriod <ms>", "timeEndPeriod <ms>"; a window's name is "dialog", its control ID, or
+// the class of another top-level window.
 const std::vector<std::string>& journal();
 
 }

@@ -79,6 +79,53 @@ typedef HBRUSH__* HBRUSH;
 struct HDC__;
 typedef HDC__* HDC;
 typedef PVOID HDEVNOTIFY;
+struct HBITMAP__;
+typedef HBITMAP__* HBITMAP;
+typedef void* HGDIOBJ;
+typedef DWORD COLORREF;
+typedef long long LONGLONG;
+
+typedef union _LARGE_INTEGER {
+    LONGLONG QuadPart;
+} LARGE_INTEGER;
+
+typedef struct tagRECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT, *LPRECT;
+
+typedef struct tagPAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
+
+typedef struct tagBITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    LPVOID bmBits;
+} BITMAP;
+
+#define RGB(r, g, b) (static_cast<COLORREF>(static_cast<BYTE>(r) | (static_cast<WORD>(static_cast<BYTE>(g)) << 8) | (static_cast<DWORD>(static_cast<BYTE>(b)) << 16)))
+#define HWND_TOP (static_cast<HWND>(nullptr))
+#define SWP_NOSIZE 0x0001u
+#define SWP_NOMOVE 0x0002u
+#define SW_SHOW 5
+#define SM_CYCAPTION 4
+#define SM_CXDLGFRAME 7
+#define COLOR_BTNFACE 15
+#define TRANSPARENT 1
+#define COLORONCOLOR 3
+#define SRCCOPY 0x00CC0020u
 struct HINSTANCE__;
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
@@ -151,6 +198,8 @@ typedef const DLGTEMPLATE* LPCDLGTEMPLATEW;
 #define MB_ICONINFORMATION 0x00000040u
 
 #define WS_DISABLED 0x08000000u
+#define WS_CHILD 0x40000000u
+#define WS_POPUP 0x80000000u
 #define WS_VISIBLE 0x10000000u
 #define GCLP_HICON (-14)
 
@@ -220,6 +269,37 @@ HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
 ULONG_PTR WINAPI SetClassLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 HDEVNOTIFY WINAPI RegisterDeviceNotificationW(HANDLE hRecipient, LPVOID NotificationFilter, DWORD Flags);
 BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY Handle);
+void WINAPI DisableProcessWindowsGhosting(void);
+HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                            int nWidth, int nHeight, HWND hWndParent, void* hMenu, HINSTANCE hInstance, LPVOID lpParam);
+BOOL WINAPI DestroyWindow(HWND hWnd);
+BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
+BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
+HWND WINAPI GetForegroundWindow(void);
+BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);
+HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint);
+BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
+int WINAPI GetSystemMetrics(int nIndex);
+DWORD WINAPI GetSysColor(int nIndex);
+HBITMAP WINAPI LoadBitmapW(HINSTANCE hInstance, LPCWSTR lpBitmapName);
+
+int WINAPI GetObjectW(HANDLE h, int c, LPVOID pv);
+HDC WINAPI CreateCompatibleDC(HDC hdc);
+BOOL WINAPI DeleteDC(HDC hdc);
+HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h);
+BOOL WINAPI DeleteObject(HGDIOBJ ho);
+HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy);
+int WINAPI SetStretchBltMode(HDC hdc, int mode);
+BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc, int ySrc,
+                       int wSrc, int hSrc, DWORD rop);
+BOOL WINAPI TransparentBlt(HDC hdcDest, int xoriginDest, int yoriginDest, int wDest, int hDest, HDC hdcSrc,
+                           int xoriginSrc, int yoriginSrc, int wSrc, int hSrc, UINT crTransparent);
+COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color);
+int WINAPI SetBkMode(HDC hdc, int mode);
+HBRUSH WINAPI CreateSolidBrush(COLORREF color);
+
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount);
+BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency);
 HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
 HRSRC WINAPI FindResourceExW(HMODULE hModule, LPCWSTR lpType, LPCWSTR lpName, WORD wLanguage);
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);

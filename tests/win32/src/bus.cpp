@@ -103,7 +103,8 @@ OpenCounts openCounts()
     for (const auto& registration : state().registrations)
         registrations += registration.open ? 1 : 0;
     return {state().fileHandles.size(), state().deviceInfoLists.size(), state().preparsedData.size(),
-            state().heapBlocks.size(), registrations, state().invalidReleases};
+            state().heapBlocks.size(), registrations, state().gdiObjects.size(),
+            static_cast<std::size_t>(state().timerPeriods), state().invalidReleases};
 }
 
 const std::vector<CreateFileCall>& createFileCalls()
@@ -124,6 +125,11 @@ std::uint64_t nowMs()
 const std::vector<DWORD>& sleeps()
 {
     return state().sleeps;
+}
+
+void shortenNextSleep(DWORD ms)
+{
+    state().nextSleepShortfall = ms;
 }
 
 const std::vector<std::string>& journal()

@@ -1,6 +1,8 @@
 // kernel32: last error, Sleep on the virtual clock, the process heap.
 #include "state.h"
 
+#include <mmsystem.h>
+
 #include <cstdlib>
 
 using win32double::detail::fail;
@@ -26,9 +28,40 @@ void WINAPI SetLastError(DWORD dwErrCode)
 
 void WINAPI Sleep(DWORD dwMilliseconds)
 {
-    state().nowMs += dwMilliseconds;
+    DWORD shortfall = state().nextSleepShortfall < dwMilliseconds ? state().nextSleepShortfall : dwMilliseconds;
+    state().nextSleepShortfall = 0;
+    state().nowMs += dwMilliseconds - shortfall;
     state().sleeps.push_back(dwMilliseconds);
     state().journal.push_back("Sleep " + std::to_string(dwMilliseconds));
+}
+
+BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency)
+{
+    lpFrequency->QuadPart = 1000000;
+    return TRUE;
+}
+
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount)
+{
+    lpPerformanceCount->QuadPart = static_cast<LONGLONG>(state().nowMs) * 1000;
+    return TRUE;
+}
+
+MMRESULT WINAPI timeBeginPeriod(UINT uPeriod)
+{
+    ++state().timerPeriods;
+    state().journal.push_back("timeBeginPeriod " + std::to_string(uPeriod));
+    return TIMERR_NOERROR;
+}
+
+MMRESULT WINAPI timeEndPeriod(UINT uPeriod)
+{
+    if (state().timerPeriods == 0)
+        ++state().invalidReleases;
+    else
+        --state().timerPeriods;
+    state().journal.push_back("timeEndPeriod " + std::to_string(uPeriod));
+    return TIMERR_NOERROR;
 }
 
 HANDLE WINAPI GetProcessHeap(void)

@@ -43,6 +43,20 @@ struct State {
     std::vector<NotificationRegistration> registrations;
     bool registrationFails = false;
     bool commonControlsInitialised = false;
+    bool ghostingDisabled = false;
+    HWND foreground = nullptr;
+    std::function<void(const MessageBoxCall&)> messageBoxAction;
+    DWORD nextSleepShortfall = 0;
+    int timerPeriods = 0;
+
+    struct GdiObject {
+        enum Kind { DeviceContext, Bitmap, Brush } kind = DeviceContext;
+        LONG width = 0, height = 0;         // bitmaps
+        HGDIOBJ selected = nullptr;         // device contexts
+        DeviceContextState dc;
+    };
+    std::map<void*, GdiObject> gdiObjects;
+    std::vector<BltCall> bltCalls;
 };
 
 extern const GUID hidClassGuid;
@@ -51,6 +65,7 @@ State& state();
 void* newHandleValue();
 bool isPresent(const HidInterface& device);
 std::string narrow(const std::wstring& text);
+std::string journalName(const Window& window);
 void fail(DWORD error);                     // SetLastError, for the double's failure paths
 
 }

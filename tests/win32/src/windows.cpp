@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 #include <dbt.h>
+#include <mmsystem.h>
 
 #include <algorithm>
 
@@ -28,10 +29,7 @@ Window* childOf(HWND dialog, int id)
     return nullptr;
 }
 
-std::string journalName(const Window& window)
-{
-    return window.parent == nullptr ? std::string("dialog") : std::to_string(window.id);
-}
+using win32double::detail::journalName;
 
 std::wstring className(const win32double::TemplateName& name)
 {
@@ -57,6 +55,14 @@ Window& createWindow(HWND parent, int id, const std::wstring& windowClass, const
     window.enabled = !(style & WS_DISABLED);
     window.visible = (style & WS_VISIBLE) != 0;
     return window;
+}
+
+// Dialog units to pixels for an 8-point dialog font: 6 x 13 pixel base units.
+RECT controlRect(const RECT& dialog, const win32double::DialogItemTemplate& item)
+{
+    LONG left = dialog.left + win32double::dialogFrameWidth + item.x * 6 / 4;
+    LONG top = dialog.top + win32double::captionHeight + item.y * 13 / 8;
+    return {left, top, left + item.cx * 6 / 4, top + item.cy * 13 / 8};
 }
 
 void destroyDialog(Window& dialog)
@@ -87,6 +93,48 @@ void runModalLoop(Window& dialog)
 }
 
 namespace win32double {
+
+namespace detail {
+
+std::string journalName(const Window& window)
+{
+    if (window.dialogProc != nullptr)
+        return "dialog";
+    if (window.parent != nullptr)
+        return std::to_string(window.id);
+    return narrow(window.className);
+}
+
+}
+
+const Window* topLevelWindow(const std::wstring& windowClass)
+{
+    for (auto window = state().windows.rbegin(); window != state().windows.rend(); ++window)
+        if (window->parent == nullptr && window->className == windowClass)
+            return &*window;
+    return nullptr;
+}
+
+void setWindowRect(HWND handle, RECT rect)
+{
+    if (Window* window = find(handle))
+        window->rect = rect;
+}
+
+void setForegroundWindow(HWND window)
+{
+    state().foreground = window;
+}
+
+bool ghostingDisabled()
+{
+    return state().ghostingDisabled;
+}
+
+void whileMessageBoxShown(std::function<void(const MessageBoxCall&)> action)
+{
+    state().messageBoxAction = std::move(action);
+}
 
 const Window* findWindow(HWND handle)
 {
@@ -203,11 +251,13 @@ INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW hDialogTemplat
     Window& created = createWindow(nullptr, 0, L"#32770", t.caption, t.style & ~WS_VISIBLE, t.exStyle);
     created.dialogProc = lpDialogFunc;
     created.parent = nullptr;
+    created.rect = {100, 100, 700, 580};
     HWND dialog = created.handle;
     (void)hWndParent;
     for (const auto& item : t.items)
         createWindow(dialog, static_cast<int>(item.id), className(item.windowClass), item.title.name, item.style,
-                     item.exStyle);
+                     item.exStyle)
+            .rect = controlRect(created.rect, item);
     state().journal.push_back("DialogBoxIndirectParamW");
 
     lpDialogFunc(dialog, WM_INITDIALOG, 0, dwInitParam);
@@ -279,6 +329,11 @@ LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     if (window == nullptr)
         return 0;
     switch (Msg) {
+    case PBM_SETPOS:
+        if (window->className != L"msctls_progress32")
+            break;
+        window->progressPositions.push_back(static_cast<UINT>(wParam));
+        return 0;
     case WM_SETTEXT: return SetWindowTextW(hWnd, reinterpret_cast<LPCWSTR>(lParam));
     case WM_GETTEXT: return GetWindowTextW(hWnd, reinterpret_cast<LPWSTR>(lParam), static_cast<int>(wParam));
     case WM_GETTEXTLENGTH: return GetWindowTextLengthW(hWnd);
@@ -315,6 +370,12 @@ int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
     }
     state().messageBoxes.push_back({hWnd, lpText, lpCaption == nullptr ? L"Error" : lpCaption, uType, answer});
     state().journal.push_back("MessageBoxW");
+    // The box's modal loop dispatches what arrives meanwhile, device notifications included.
+    if (state().messageBoxAction) {
+        win32double::MessageBoxCall shown = state().messageBoxes.back();
+        auto action = state().messageBoxAction;
+        action(shown);
+    }
     return answer;
 }
 
@@ -359,6 +420,91 @@ BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY Handle)
     state().registrations[index - 1].open = false;
     state().journal.push_back("UnregisterDeviceNotification");
     return TRUE;
+}
+
+}
+
+extern "C" {
+
+void WINAPI DisableProcessWindowsGhosting(void)
+{
+    state().ghostingDisabled = true;
+}
+
+HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                            int nWidth, int nHeight, HWND hWndParent, void*, HINSTANCE, LPVOID)
+{
+    bool child = (dwStyle & WS_CHILD) != 0;
+    Window& window = createWindow(child ? hWndParent : nullptr, 0, lpClassName, lpWindowName ? lpWindowName : L"",
+                                  dwStyle, dwExStyle);
+    window.owner = child ? nullptr : hWndParent;
+    window.rect = {X, Y, X + nWidth, Y + nHeight};
+    window.everShown = window.visible;
+    state().journal.push_back("CreateWindowExW " + win32double::detail::narrow(lpClassName));
+    return window.handle;
+}
+
+BOOL WINAPI DestroyWindow(HWND hWnd)
+{
+    Window* window = find(hWnd);
+    if (window == nullptr || window->destroyed) {
+        fail(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    window->destroyed = true;
+    window->visible = false;
+    state().journal.push_back("DestroyWindow " + journalName(*window));
+    return TRUE;
+}
+
+BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
+{
+    Window* window = find(hWnd);
+    if (window == nullptr)
+        return FALSE;
+    BOOL wasVisible = window->visible ? TRUE : FALSE;
+    window->visible = window->everShown = true;
+    state().journal.push_back("ShowWindow " + journalName(*window) + " " + std::to_string(nCmdShow));
+    return wasVisible;
+}
+
+BOOL WINAPI SetWindowPos(HWND hWnd, HWND, int, int, int, int, UINT)
+{
+    Window* window = find(hWnd);
+    if (window == nullptr)
+        return FALSE;
+    state().journal.push_back("SetWindowPos " + journalName(*window));
+    return TRUE;
+}
+
+HWND WINAPI GetForegroundWindow(void)
+{
+    return state().foreground;
+}
+
+BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect)
+{
+    Window* window = find(hWnd);
+    if (window == nullptr) {
+        fail(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    *lpRect = window->rect;
+    return TRUE;
+}
+
+int WINAPI GetSystemMetrics(int nIndex)
+{
+    switch (nIndex) {
+    case SM_CXDLGFRAME: return win32double::dialogFrameWidth;
+    case SM_CYCAPTION: return win32double::captionHeight;
+    default: return 0;
+    }
+}
+
+DWORD WINAPI GetSysColor(int nIndex)
+{
+    return nIndex == COLOR_BTNFACE ? RGB(240, 240, 240) : 0;
 }
 
 }

@@ -1,0 +1,196 @@
+// The update procedure: consent, the paced command sequence, the blocks and the progress window.
+#include "update_fixture.h"
+
+#include "pacing.h"
+#include "update_procedure.h"
+
+#include <numeric>
+
+namespace {
+
+std::vector<DWORD> updateWaits(std::size_t blocks)
+{
+    std::vector<DWORD> waits = {20, 20, 1000, 4000, 20, 20};
+    waits.insert(waits.end(), blocks, 20);
+    return waits;
+}
+
+}
+
+TEST_F(AppTest, SuccessfulUpdateWritesTheImageWithTheWholePacedSequence)
+{
+    win32double::HidInterface& device = win32double::attachUnit();   // 20 cells, variant 250: image 172
+    std::size_t sleepsBefore = 0;
+    std::uint64_t clockBefore = 0;
+    runUpdater([&] {
+        win32double::setForegroundWindow(win32double::lastDialog()->handle);
+        sleepsBefore = win32double::sleeps().size();
+        clockBefore = win32double::nowMs();
+        EXPECT_TRUE(win32double::pressButton(1002));
+    });
+
+    std::vector<std::uint8_t> expected = {0x0B, 0x20, 0x1E, 0x1F};
+    expected.insert(expected.end(), 2048, 0x1B);
+    expected.insert(expected.end(), {0x20, 0x0B});
+    EXPECT_EQ(expected, commandsAfterIdentification(*device.unit));
+    std::vector<DWORD> waits(win32double::sleeps().begin() + static_cast<long>(sleepsBefore), win32double::sleeps().end());
+    EXPECT_EQ(updateWaits(2048), waits);
+    EXPECT_EQ(46040u, win32double::nowMs() - clockBefore);
+
+    std::vector<std::uint8_t> image = storedImage(172);
+    ASSERT_EQ(98304u, image.size());
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), device.unit->flash().begin())) << "the controller holds the image";
+    EXPECT_FALSE(device.unit->locked());
+    EXPECT_TRUE(device.unit->writeProtected());
+
+    EXPECT_EQ(message(40032), win32double::controlText(40004));
+    EXPECT_FALSE(win32double::controlEnabled(1002));
+    EXPECT_EQ(L"1.18", win32double::controlText(40015));
+    ASSERT_EQ(1u, win32double::messageBoxes().size()) << "the warning only: 1.16 is older than 1.18";
+    EXPECT_EQ(message(40038), win32double::messageBoxes()[0].text);
+    EXPECT_EQ(0x31u, win32double::messageBoxes()[0].flags);
+    EXPECT_TRUE(win32double::ghostingDisabled());
+}
+
+TEST_F(AppTest, ProgressWindowIsCentredRaisedOnceAndCountsInWholePercent)
+{
+    win32double::attachUnit();
+    runUpdater([] {
+        HWND dialog = win32double::lastDialog()->handle;
+        win32double::setWindowRect(dialog, {101, 50, 602, 451});
+        win32double::setForegroundWindow(dialog);
+        win32double::pressButton(1002);
+    });
+    const win32double::Window* progress = win32double::topLevelWindow(L"msctls_progress32");
+    ASSERT_NE(nullptr, progress);
+    EXPECT_EQ(message(40029), progress->text);
+    EXPECT_EQ(0x10000001u, progress->style);
+    EXPECT_EQ(win32double::lastDialog()->handle, progress->owner);
+    // Centre (101 + 250, 50 + 200), 400 x 50.
+    EXPECT_EQ((std::vector<LONG>{151, 225, 551, 275}),
+              (std::vector<LONG>{progress->rect.left, progress->rect.top, progress->rect.right, progress->rect.bottom}));
+    ASSERT_EQ(2049u, progress->progressPositions.size());
+    EXPECT_EQ(0u, progress->progressPositions[0]);
+    EXPECT_EQ(0u, progress->progressPositions[1]) << "4,800 of 98,304 bytes is 4.9 %, rounded down";
+    EXPECT_EQ(1u, progress->progressPositions[21]) << "21 blocks are 1,008 bytes";
+    EXPECT_EQ(100u, progress->progressPositions.back());
+    EXPECT_TRUE(progress->destroyed);
+
+    const auto& journal = win32double::journal();
+    EXPECT_EQ(2, std::count(journal.begin(), journal.end(), "SetWindowPos dialog")) << "once at creation, once raised";
+    EXPECT_EQ(1, std::count(journal.begin(), journal.end(), "ShowWindow msctls_progress32 5"));
+}
+
+TEST_F(AppTest, FinalShortBlockIsPaddedAndAnnouncesItsWholeWords)
+{
+    win32double::HidInterface& device = win32double::attachUnit(sim::UnitIdentity{});
+    runUpdater([] {
+        UpdateTarget = {21, 250, 250, 0x0112};      // no row: the default image 122, 62,848 bytes
+        win32double::pressButton(1002);
+    });
+    std::vector<std::uint8_t> image = storedImage(122);
+    ASSERT_EQ(62848u, image.size());
+    const auto& transcript = device.unit->transcript();
+    std::vector<std::uint8_t> commands = commandsAfterIdentification(*device.unit);
+    EXPECT_EQ(1310, std::count(commands.begin(), commands.end(), 0x1B)) << "1,309 full blocks and a short one";
+    const std::vector<std::uint8_t>& last = transcript[transcript.size() - 3].request;
+    EXPECT_EQ(0x1B, last[1]);
+    EXPECT_EQ(16, last[2]) << "4 words";
+    EXPECT_TRUE(std::equal(image.end() - 16, image.end(), last.begin() + 4));
+    EXPECT_TRUE(std::all_of(last.begin() + 20, last.begin() + 52, [](std::uint8_t b) { return b == 0xFF; }));
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), device.unit->flash().begin()));
+    EXPECT_EQ(0xFF, device.unit->flash()[62848]);
+}
+
+TEST_F(AppTest, SameOrOlderFirmwareIsUpdatedOnlyAfterYes)
+{
+    struct Case {
+        const char* name;
+        std::uint16_t installed;
+        std::vector<int> answers;
+        std::size_t boxes;
+        bool updated;
+    };
+    const Case cases[] = {
+        {"no firmware installed: no question", 0xFFFF, {IDOK}, 1, true},
+        {"older: no question", 0x0111, {IDOK}, 1, true},
+        {"same: asked, yes", 0x0112, {IDOK, IDYES}, 2, true},
+        {"newer: asked, no", 0x0113, {IDOK, IDNO}, 2, false},
+        {"warning cancelled", 0x0110, {IDCANCEL}, 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        sim::UnitIdentity identity;
+        identity.escFirmwareVersion = c.installed;
+        win32double::HidInterface& device = win32double::attachUnit(identity);
+        win32double::answerMessageBoxes(c.answers);
+        bool held = false;
+        runUpdater([&] {
+            win32double::pressButton(1002);
+            held = ConnectedUnit.handle != INVALID_HANDLE_VALUE;
+        });
+        ASSERT_EQ(c.boxes, win32double::messageBoxes().size());
+        if (c.boxes == 2) {
+            EXPECT_EQ(message(40023), win32double::messageBoxes()[1].text);
+            EXPECT_EQ(message(40025), win32double::messageBoxes()[1].caption);
+            EXPECT_EQ(0x34u, win32double::messageBoxes()[1].flags);
+        }
+        EXPECT_TRUE(held);
+        EXPECT_EQ(c.updated, !commandsAfterIdentification(*device.unit).empty());
+        EXPECT_EQ(c.updated ? message(40032) : message(40000), win32double::controlText(40004));
+        EXPECT_EQ(!c.updated, win32double::controlEnabled(1002)) << "a declined update leaves Update enabled";
+        TearDown();
+    }
+}
+
+TEST_F(AppTest, LenientRepliesAndFailingClosingCommandsStillSucceed)
+{
+    struct Case {
+        const char* name;
+        std::vector<sim::FaultRule> faults;
+    };
+    const Case cases[] = {
+        {"unprotect answered with an error reply of code 0", {onCommand(0x20, flaggedReply(0, 0x01))}},
+        {"lock answered with the error flag and status 1", {onCommand(0x0B, flaggedReply(9, 0x01))}},
+        {"restore and release not written", {{sim::FaultTrigger::Exchange, 2056, transportFault(sim::FaultKind::WriteFails)},
+                                             {sim::FaultTrigger::Exchange, 2057, transportFault(sim::FaultKind::WriteFails)}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        win32double::HidInterface& device = win32double::attachUnit();
+        for (const auto& fault : c.faults)
+            device.unit->addFault(fault);
+        runUpdater([] { win32double::pressButton(1002); });
+        EXPECT_EQ(message(40032), win32double::controlText(40004));
+        EXPECT_EQ(1u, win32double::messageBoxes().size());
+        EXPECT_EQ(2048u, device.unit->blocksWritten());
+        TearDown();
+    }
+}
+
+TEST_F(AppTest, WaitsThatEndEarlyAreMadeUpByTheClock)
+{
+    std::uint64_t start = win32double::nowMs();
+    win32double::shortenNextSleep(8);
+    pace(20);
+    EXPECT_EQ((std::vector<DWORD>{20, 8}), win32double::sleeps());
+    EXPECT_EQ(20u, win32double::nowMs() - start);
+}
+
+TEST_F(AppTest, TimerRunsAtOneMillisecondForTheLengthOfTheUpdateOnly)
+{
+    win32double::HidInterface& device = win32double::attachUnit();
+    device.unit->addFault({sim::FaultTrigger::Block, 3, transportFault(sim::FaultKind::ReadFails)});
+    runUpdater([] { win32double::pressButton(1002); });
+    const auto& journal = win32double::journal();
+    auto begin = std::find(journal.begin(), journal.end(), "timeBeginPeriod 1");
+    auto end = std::find(journal.begin(), journal.end(), "timeEndPeriod 1");
+    auto box = std::find(journal.begin(), journal.end(), "MessageBoxW");
+    ASSERT_NE(journal.end(), begin);
+    ASSERT_NE(journal.end(), end);
+    EXPECT_LT(begin, end);
+    EXPECT_EQ("WriteFile 60", *(begin + 1)) << "raised just before the lock";
+    EXPECT_LT(end, std::find(box + 1, journal.end(), "MessageBoxW")) << "back to normal before the failure box";
+}
