@@ -1,0 +1,126 @@
+// The update under Wine, in real time, against a simulated controller.
+#include "expected_texts.h"
+#include "screen.h"
+#include "ui_driver.h"
+#include "updater_process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+using e2e::UpdaterProcess;
+
+namespace {
+
+std::vector<std::uint8_t> carriedImage(WORD id)
+{
+    static HMODULE updater = LoadLibraryExW((e2e::runFolder() + L"\\zefran-hvi-updater.exe").c_str(), nullptr,
+                                            LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = FindResourceExW(updater, RT_RCDATA, MAKEINTRESOURCEW(id), 0x0407);
+    if (found == nullptr)
+        return {};
+    const auto* data = static_cast<const std::uint8_t*>(LockResource(LoadResource(updater, found)));
+    return std::vector<std::uint8_t>(data, data + SizeofResource(updater, found));
+}
+
+bool waitForText(HWND dialog, int id, const std::wstring& text, DWORD timeoutMs)
+{
+    for (DWORD waited = 0; waited <= timeoutMs; waited += 100) {
+        if (ui::controlText(dialog, id) == text)
+            return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+// Presses Update and answers the warning; returns when the warning is gone.
+void startUpdate(HWND dialog)
+{
+    ui::postClick(dialog, 1002);
+    HWND warning = ui::waitForMessageBox(dialog, 10000);
+    ASSERT_NE(nullptr, warning);
+    EXPECT_EQ(e2e::message(40038), ui::readMessageBox(warning).text);
+    ui::answerMessageBox(warning, IDOK);
+}
+
+bool startsWith(const std::vector<std::uint8_t>& flash, const std::vector<std::uint8_t>& image)
+{
+    return flash.size() >= image.size() && std::equal(image.begin(), image.end(), flash.begin());
+}
+
+}
+
+TEST(Update, CompleteUpdateLeavesTheCarriedImageInTheController)
+{
+    std::vector<std::uint8_t> image = carriedImage(172);     // 20 cells, variant 250
+    ASSERT_EQ(98304u, image.size());
+    UpdaterProcess updater("");
+    HWND dialog = updater.window();
+    ASSERT_NE(nullptr, dialog);
+
+    DWORD started = GetTickCount();
+    startUpdate(dialog);
+    ASSERT_TRUE(waitForText(dialog, 40004, e2e::message(40032), 180000));
+    DWORD elapsed = GetTickCount() - started;
+    std::printf("update of %zu bytes took %lu ms; the prescribed waits add up to 46040 ms\n", image.size(),
+                static_cast<unsigned long>(elapsed));
+    EXPECT_GE(elapsed, 46040u);
+    EXPECT_LT(elapsed, 46040u + 15000u) << "the waits must not stretch much";
+
+    EXPECT_FALSE(ui::controlEnabled(dialog, 1002));
+    EXPECT_EQ(L"1.18", ui::controlText(dialog, 40015));
+    EXPECT_TRUE(startsWith(updater.flash(0), image));
+    std::vector<std::string> transcript = updater.transcript(0);
+    ASSERT_FALSE(transcript.empty());
+    EXPECT_EQ(std::string::npos, transcript.back().find(" - ")) << "every exchange answered";
+
+    // The banner is drawn beside the panel with its key colour left out.
+    Sleep(300);
+    EXPECT_TRUE(e2e::saveScreenshot(e2e::runFolder() + L"\\..\\screenshots\\updated.bmp"));
+    EXPECT_EQ(0u, e2e::countPixels(dialog, RGB(0, 255, 0))) << "pure green must never reach the screen";
+    EXPECT_GT(e2e::countPixels(dialog, RGB(227, 0, 11)), 1000u) << "the red wordmark is drawn";
+
+    ui::postClose(dialog);
+    EXPECT_EQ(0, updater.waitForExit());
+}
+
+TEST(Update, UnplugMidTransferIsReportedAndARepluggedUnitUpdatesCleanly)
+{
+    std::vector<std::uint8_t> image = carriedImage(172);
+    UpdaterProcess updater("unplug_at_block=200");
+    HWND dialog = updater.window();
+    ASSERT_NE(nullptr, dialog);
+    startUpdate(dialog);
+
+    HWND failure = nullptr;
+    for (int i = 0; i < 300 && failure == nullptr; ++i) {
+        Sleep(100);
+        failure = ui::waitForMessageBox(dialog, 0);
+    }
+    ASSERT_NE(nullptr, failure);
+    ui::MessageBoxView view = ui::readMessageBox(failure);
+    EXPECT_EQ(e2e::message(40002), view.caption);
+    std::wstring expectedStart = e2e::message(40009) + L"\r\n";
+    EXPECT_EQ(expectedStart, view.text.substr(0, expectedStart.size()));
+    EXPECT_NE(std::wstring::npos, view.text.find(L"0xfffffffe-0x")) << "the write of block 200 failed";
+    EXPECT_FALSE(ui::controlEnabled(dialog, 1002));
+    ui::answerMessageBox(failure, IDOK);
+    ASSERT_TRUE(waitForText(dialog, 40004, e2e::message(40030), 10000));
+
+    // What the controller holds: 199 blocks of the image, the rest erased.
+    std::vector<std::uint8_t> flash = updater.flash(0);
+    ASSERT_GE(flash.size(), image.size());
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + 199 * 48, flash.begin()));
+    EXPECT_TRUE(std::all_of(flash.begin() + 199 * 48, flash.end(), [](std::uint8_t b) { return b == 0xFF; }));
+
+    // Plugged in again: ready, and this time the update goes through.
+    EXPECT_EQ("1", updater.control("attach"));
+    ASSERT_TRUE(waitForText(dialog, 40004, e2e::message(40000), 10000));
+    EXPECT_TRUE(ui::controlEnabled(dialog, 1002));
+    startUpdate(dialog);
+    ASSERT_TRUE(waitForText(dialog, 40004, e2e::message(40032), 180000));
+    EXPECT_TRUE(startsWith(updater.flash(1), image));
+    ui::postClose(dialog);
+    EXPECT_EQ(0, updater.waitForExit());
+}
