@@ -40,10 +40,10 @@ std::string controlAnswer(const std::string& request)
 {
     std::string error;
     if (request.rfind("attach ", 0) == 0 || request == "attach") {
-        sim::UnitSpec spec;
-        if (!sim::parseUnitSpec(request.size() > 7 ? request.substr(7) : "", spec, error))
+        sim::UnitDescription description;
+        if (!sim::parseUnitDescription(request.size() > 7 ? request.substr(7) : "", description, error))
             return "error " + error;
-        int number = attachUnit(spec, true, error);
+        int number = attachUnit(description, true, error);
         return number < 0 ? "error " + error : "ok " + std::to_string(number);
     }
     if (request.rfind("detach ", 0) == 0) {

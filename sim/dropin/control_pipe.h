@@ -8,7 +8,7 @@ namespace dropin {
 
 void startControlPipe(const std::wstring& outFolder);
 
-// The request and answer texts: "attach <unit spec>" -> "ok <n>"; "detach <n>" -> "ok <n>";
+// The request and answer texts: "attach <unit description>" -> "ok <n>"; "detach <n>" -> "ok <n>";
 // "clients <n>" -> "ok <handles the updater holds open on unit n>"; anything else or a failure
 // -> "error <what>".
 std::string controlAnswer(const std::string& request);

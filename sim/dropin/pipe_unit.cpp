@@ -51,12 +51,12 @@ double nowMs()
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-PipeUnit::PipeUnit(int number, const sim::UnitSpec& spec, const std::wstring& outFolder)
-    : number_(number), path_(unitPath(number, spec.identity)), outFolder_(outFolder), unit_(spec.identity, nowMs()),
+PipeUnit::PipeUnit(int number, const sim::UnitDescription& description, const std::wstring& outFolder)
+    : number_(number), path_(unitPath(number, description.identity)), outFolder_(outFolder), unit_(description.identity, nowMs()),
       stopEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
     InitializeCriticalSection(&lock_);
-    for (const sim::FaultRule& rule : spec.faults)
+    for (const sim::FaultRule& rule : description.faults)
         unit_.addFault(rule);
     std::wstring name = outFolder_ + L"\\unit-" + std::to_wstring(number_) + L".transcript";
     transcript_ = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "simulated_unit.h"
-#include "unit_spec.h"
+#include "unit_description.h"
 
 #include <windows.h>
 
@@ -15,7 +15,7 @@ namespace dropin {
 
 class PipeUnit {
 public:
-    PipeUnit(int number, const sim::UnitSpec& spec, const std::wstring& outFolder);
+    PipeUnit(int number, const sim::UnitDescription& description, const std::wstring& outFolder);
     ~PipeUnit();
     PipeUnit(const PipeUnit&) = delete;
     PipeUnit& operator=(const PipeUnit&) = delete;

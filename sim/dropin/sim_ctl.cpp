@@ -1,5 +1,5 @@
 // zefran-sim-ctl: plugs simulated units in and out of a running updater.
-//   zefran-sim-ctl attach <unit spec>     prints the new unit's number
+//   zefran-sim-ctl attach <unit description>     prints the new unit's number
 //   zefran-sim-ctl detach <n>
 //   zefran-sim-ctl clients <n>            prints how many handles the updater holds open on unit n
 // It finds the updater through %ZEFRAN_SIM_OUT% (else %TEMP%\zefran-sim), as the drop-ins do.
@@ -13,7 +13,7 @@ int main(int argc, char** argv)
     std::string verb = argc > 1 ? argv[1] : "";
     if (argc < 2 || argc > 3 || (verb != "attach" && verb != "detach" && verb != "clients") ||
         (verb != "attach" && argc != 3)) {
-        std::fprintf(stderr, "usage: zefran-sim-ctl attach [<unit spec>] | detach <n> | clients <n>\n");
+        std::fprintf(stderr, "usage: zefran-sim-ctl attach [<unit description>] | detach <n> | clients <n>\n");
         return 2;
     }
     std::string request = verb + (argc == 3 ? std::string(" ") + argv[2] : std::string());

@@ -30,14 +30,14 @@ BOOL CALLBACK startOnce(PINIT_ONCE, PVOID, PVOID*)
 {
     InitializeCriticalSection(&registryLock);
     outFolder = chooseOutFolder();
-    std::vector<sim::UnitSpec> specs;
+    std::vector<sim::UnitDescription> descriptions;
     std::string error;
     char units[4096];
     DWORD length = GetEnvironmentVariableA("ZEFRAN_SIM_UNITS", units, sizeof units);
-    if (!sim::parseUnitList(length == 0 || length >= sizeof units ? nullptr : units, specs, error))
+    if (!sim::parseUnitList(length == 0 || length >= sizeof units ? nullptr : units, descriptions, error))
         OutputDebugStringA(("zefran-sim: ZEFRAN_SIM_UNITS: " + error + "\n").c_str());
-    for (const sim::UnitSpec& spec : specs)
-        attachUnit(spec, false, error);
+    for (const sim::UnitDescription& description : descriptions)
+        attachUnit(description, false, error);
     startControlPipe(outFolder);
     return TRUE;
 }
@@ -66,11 +66,11 @@ std::vector<std::wstring> presentUnitPaths()
     return paths;
 }
 
-int attachUnit(const sim::UnitSpec& spec, bool announce, std::string& error)
+int attachUnit(const sim::UnitDescription& description, bool announce, std::string& error)
 {
     EnterCriticalSection(&registryLock);
     int number = nextNumber++;
-    auto unit = std::make_unique<PipeUnit>(number, spec, outFolder);
+    auto unit = std::make_unique<PipeUnit>(number, description, outFolder);
     bool started = unit->start();
     std::wstring path = unit->path();
     if (started)

@@ -2,7 +2,7 @@
 // zefran-sim-ctl attaches and detaches while the updater runs.
 #pragma once
 
-#include "unit_spec.h"
+#include "unit_description.h"
 
 #include <string>
 #include <vector>
@@ -17,7 +17,7 @@ std::vector<std::wstring> presentUnitPaths();
 
 // Returns the new unit's number, or -1 with error set. Units attached while the updater runs are
 // announced to its windows; those present at start are simply there.
-int attachUnit(const sim::UnitSpec& spec, bool announce, std::string& error);
+int attachUnit(const sim::UnitDescription& description, bool announce, std::string& error);
 bool detachUnit(int number);
 // For a unit's own threads, which cannot wait for themselves.
 void detachUnitLater(int number);

@@ -11,7 +11,7 @@ namespace e2e {
 
 class UpdaterProcess {
 public:
-    // units: ZEFRAN_SIM_UNITS ("none", or unit specs separated by ';'). The updater shares the
+    // units: ZEFRAN_SIM_UNITS ("none", or unit descriptions separated by ';'). The updater shares the
     // tests' user interface language: Wine takes LC_ALL from the Unix environment, not from a
     // Windows environment block.
     explicit UpdaterProcess(const std::string& units);
@@ -25,7 +25,7 @@ public:
     // The simulation's record of unit n.
     std::vector<std::string> transcript(int unit) const;
     std::vector<std::uint8_t> flash(int unit) const;
-    // Asks the drop-ins: "attach <spec>", "detach <n>", "clients <n>"; the answer after "ok ", or "error ...".
+    // Asks the drop-ins: "attach <description>", "detach <n>", "clients <n>"; the answer after "ok ", or "error ...".
     std::string control(const std::string& request) const;
     int clients(int unit) const;            // handles the updater holds open on unit n
 

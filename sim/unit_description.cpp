@@ -1,4 +1,4 @@
-#include "unit_spec.h"
+#include "unit_description.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -74,9 +74,9 @@ bool applyFaultKey(const std::string& key, const std::string& value, std::vector
 
 }
 
-bool parseUnitSpec(const std::string& text, UnitSpec& spec, std::string& error)
+bool parseUnitDescription(const std::string& text, UnitDescription& description, std::string& error)
 {
-    spec = UnitSpec{};
+    description = UnitDescription{};
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find(',', start);
@@ -89,9 +89,9 @@ bool parseUnitSpec(const std::string& text, UnitSpec& spec, std::string& error)
         std::string value = equals == std::string::npos ? "" : pair.substr(equals + 1);
         std::uint32_t number = 0;
         bool known = false;
-        if (parseNumber(value, number) && applyIdentityKey(key, number, spec.identity, known))
+        if (parseNumber(value, number) && applyIdentityKey(key, number, description.identity, known))
             continue;
-        if (!known && applyFaultKey(key, value, spec.faults))
+        if (!known && applyFaultKey(key, value, description.faults))
             continue;
         error = "cannot use '" + pair + "'";
         return false;
@@ -99,7 +99,7 @@ bool parseUnitSpec(const std::string& text, UnitSpec& spec, std::string& error)
     return true;
 }
 
-bool parseUnitList(const char* text, std::vector<UnitSpec>& units, std::string& error)
+bool parseUnitList(const char* text, std::vector<UnitDescription>& units, std::string& error)
 {
     units.clear();
     if (text == nullptr) {
@@ -112,10 +112,10 @@ bool parseUnitList(const char* text, std::vector<UnitSpec>& units, std::string& 
     std::size_t start = 0;
     do {
         std::size_t end = list.find(';', start);
-        UnitSpec spec;
-        if (!parseUnitSpec(list.substr(start, end == std::string::npos ? std::string::npos : end - start), spec, error))
+        UnitDescription description;
+        if (!parseUnitDescription(list.substr(start, end == std::string::npos ? std::string::npos : end - start), description, error))
             return false;
-        units.push_back(spec);
+        units.push_back(description);
         start = end == std::string::npos ? list.size() + 1 : end + 1;
     } while (start <= list.size());
     return true;

@@ -1,12 +1,12 @@
-// Unit specs as ZEFRAN_SIM_UNITS and zefran-sim-ctl take them.
+// Unit descriptions as ZEFRAN_SIM_UNITS and zefran-sim-ctl take them.
 #include "simulated_unit.h"
-#include "unit_spec.h"
+#include "unit_description.h"
 
 #include <gtest/gtest.h>
 
-TEST(UnitSpec, UnsetMeansOneDefaultBenchBoxAndNoneMeansNoUnit)
+TEST(UnitDescription, UnsetMeansOneDefaultBenchBoxAndNoneMeansNoUnit)
 {
-    std::vector<sim::UnitSpec> units;
+    std::vector<sim::UnitDescription> units;
     std::string error;
     ASSERT_TRUE(sim::parseUnitList(nullptr, units, error));
     ASSERT_EQ(1u, units.size());
@@ -22,9 +22,9 @@ TEST(UnitSpec, UnsetMeansOneDefaultBenchBoxAndNoneMeansNoUnit)
     EXPECT_TRUE(units.empty());
 }
 
-TEST(UnitSpec, KeysSetIdentityAndFaultsInCNotation)
+TEST(UnitDescription, KeysSetIdentityAndFaultsInCNotation)
 {
-    std::vector<sim::UnitSpec> units;
+    std::vector<sim::UnitDescription> units;
     std::string error;
     ASSERT_TRUE(sim::parseUnitList("pid=1,type=0x110FA0D2,esc=0xFFFF,in=44,out=52;vid=0x845e,mode=1,"
                                    "unplug_at_block=100,error_on=0x1E:5,status_on=0x0B:0,read_fails_on=0x1F",
@@ -51,24 +51,24 @@ TEST(UnitSpec, KeysSetIdentityAndFaultsInCNotation)
     EXPECT_EQ(sim::FaultKind::ReadFails, units[1].faults[3].fault.kind);
 }
 
-TEST(UnitSpec, RefusesWhatItCannotUse)
+TEST(UnitDescription, RefusesWhatItCannotUse)
 {
     for (const char* text : {"colour=red", "pid=", "pid=70000", "mode=256", "vid=-1", "type=0x1FFFFFFFF",
                              "unplug_at_block=x", "error_on=0x1E", "status_on=0x0B:300"}) {
-        std::vector<sim::UnitSpec> units;
+        std::vector<sim::UnitDescription> units;
         std::string error;
         EXPECT_FALSE(sim::parseUnitList(text, units, error)) << text;
         EXPECT_FALSE(error.empty()) << text;
     }
 }
 
-TEST(UnitSpec, BlockUnplugIsDueOnceTheBlockBeforeItWasAnswered)
+TEST(UnitDescription, BlockUnplugIsDueOnceTheBlockBeforeItWasAnswered)
 {
-    sim::UnitSpec spec;
+    sim::UnitDescription description;
     std::string error;
-    ASSERT_TRUE(sim::parseUnitSpec("unplug_at_block=2", spec, error));
-    sim::SimulatedUnit unit(spec.identity);
-    for (const auto& rule : spec.faults)
+    ASSERT_TRUE(sim::parseUnitDescription("unplug_at_block=2", description, error));
+    sim::SimulatedUnit unit(description.identity);
+    for (const auto& rule : description.faults)
         unit.addFault(rule);
     auto exchange = [&unit](std::vector<std::uint8_t> request) {
         request.resize(60, 0);

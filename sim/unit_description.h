@@ -9,7 +9,7 @@
 
 namespace sim {
 
-struct UnitSpec {
+struct UnitDescription {
     UnitIdentity identity;
     std::vector<FaultRule> faults;
 };
@@ -22,9 +22,9 @@ struct UnitSpec {
 //   status_on=CMD:BYTE    every reply to CMD carries status byte BYTE
 //   read_fails_on=CMD     the reply to every CMD cannot be read
 // An empty text is the default unit. Returns false, with a message in error, on anything unknown.
-bool parseUnitSpec(const std::string& text, UnitSpec& spec, std::string& error);
+bool parseUnitDescription(const std::string& text, UnitDescription& description, std::string& error);
 
 // Units separated by ';'. "none" is no unit; an unset variable (null) is one default unit.
-bool parseUnitList(const char* text, std::vector<UnitSpec>& units, std::string& error);
+bool parseUnitList(const char* text, std::vector<UnitDescription>& units, std::string& error);
 
 }
