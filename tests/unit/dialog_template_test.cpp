@@ -4,99 +4,22 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
-struct Control {
-    std::uint32_t helpId = 0;
-    std::uint32_t exStyle = 0;
-    std::uint32_t style = 0;
-    std::int16_t x = 0, y = 0, cx = 0, cy = 0;
-    std::uint32_t id = 0;
-    std::uint16_t classAtom = 0;        // 0: the class was written as a name
-    std::wstring text;
-};
+using win32double::DialogTemplate;
 
-struct Template {
-    std::uint16_t version = 0, signature = 0;
-    std::uint32_t helpId = 0, exStyle = 0, style = 0;
-    std::uint16_t count = 0;
-    std::int16_t x = 0, y = 0, cx = 0, cy = 0;
-    std::uint16_t menu = 0xFFFF, windowClass = 0xFFFF;
-    std::wstring caption;
-    std::uint16_t pointSize = 0, weight = 0;
-    std::uint8_t italic = 0xFF, charset = 0;
-    std::wstring font;
-    std::vector<Control> controls;
-};
-
-class Reader {
-public:
-    explicit Reader(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-    std::uint16_t word() { return static_cast<std::uint16_t>(le16(bytes_, advance(2))); }
-    std::uint32_t dword() { return le32(bytes_, advance(4)); }
-    std::uint8_t byte() { return bytes_[advance(1)]; }
-    std::int16_t coordinate() { return static_cast<std::int16_t>(word()); }
-    std::wstring string()
-    {
-        std::wstring text;
-        for (std::uint16_t c = word(); c != 0; c = word())
-            text += static_cast<wchar_t>(c);
-        return text;
-    }
-    void align() { at_ = (at_ + 3) & ~std::size_t{3}; }
-    bool done() const { return at_ >= bytes_.size(); }
-
-private:
-    std::size_t advance(std::size_t n)
-    {
-        std::size_t start = at_;
-        at_ += n;
-        if (at_ > bytes_.size())
-            throw std::out_of_range("template ends early");
-        return start;
-    }
-    const std::vector<std::uint8_t>& bytes_;
-    std::size_t at_ = 0;
-};
-
-Template parse(const std::vector<std::uint8_t>& bytes)
+// The compiled template as the dialog manager reads it; no byte may be left over.
+DialogTemplate parse(const std::vector<std::uint8_t>& bytes)
 {
-    Reader in(bytes);
-    Template t;
-    t.version = in.word();
-    t.signature = in.word();
-    t.helpId = in.dword();
-    t.exStyle = in.dword();
-    t.style = in.dword();
-    t.count = in.word();
-    t.x = in.coordinate(), t.y = in.coordinate(), t.cx = in.coordinate(), t.cy = in.coordinate();
-    t.menu = in.word();                 // 0: no menu
-    t.windowClass = in.word();          // 0: the standard dialog class
-    t.caption = in.string();
-    t.pointSize = in.word();
-    t.weight = in.word();
-    t.italic = in.byte();
-    t.charset = in.byte();
-    t.font = in.string();
-    for (int i = 0; i < t.count; ++i) {
-        in.align();
-        Control c;
-        c.helpId = in.dword();
-        c.exStyle = in.dword();
-        c.style = in.dword();
-        c.x = in.coordinate(), c.y = in.coordinate(), c.cx = in.coordinate(), c.cy = in.coordinate();
-        c.id = in.dword();
-        if (in.word() == 0xFFFF)
-            c.classAtom = in.word();
-        else
-            ADD_FAILURE() << "control " << c.id << ": class written as a name";
-        c.text = in.string();           // no control has an ordinal title
-        EXPECT_EQ(0, in.word()) << "control " << c.id << " carries creation data";
-        t.controls.push_back(c);
+    DialogTemplate t = win32double::parseDialogTemplate(bytes.data(), bytes.size());
+    EXPECT_GE(t.size, bytes.size()) << "bytes after the last control";
+    EXPECT_LT(t.size - bytes.size(), 4u) << "bytes after the last control";
+    for (const auto& item : t.items) {
+        EXPECT_TRUE(item.windowClass.name.empty()) << "control " << item.id << ": class written as a name";
+        EXPECT_EQ(0, item.creationDataSize) << "control " << item.id << " carries creation data";
     }
-    in.align();
-    EXPECT_TRUE(in.done()) << "bytes after the last control";
     return t;
 }
 
@@ -133,16 +56,18 @@ TEST(MainDialogTemplate, HeaderIsTheExtendedTemplateWithTheGivenStyleSizeAndFont
         SCOPED_TRACE(language);
         const auto* resource = compiledResource(5, 110, language);
         ASSERT_NE(nullptr, resource);
-        Template t = parse(resource->data);
+        DialogTemplate t = parse(resource->data);
         EXPECT_EQ(1, t.version);
         EXPECT_EQ(0xFFFF, t.signature);
         EXPECT_EQ(0u, t.helpId);
         EXPECT_EQ(0u, t.exStyle);
         EXPECT_EQ(0x80C808C8u, t.style);
-        EXPECT_EQ(11, t.count);
+        EXPECT_EQ(11u, t.items.size());
         EXPECT_EQ((std::vector<int>{0, 0, 300, 228}), (std::vector<int>{t.x, t.y, t.cx, t.cy}));
-        EXPECT_EQ(0, t.menu);
-        EXPECT_EQ(0, t.windowClass);
+        EXPECT_EQ(0, t.menu.ordinal) << "no menu";
+        EXPECT_TRUE(t.menu.name.empty());
+        EXPECT_EQ(0, t.windowClass.ordinal) << "the standard dialog class";
+        EXPECT_TRUE(t.windowClass.name.empty());
         EXPECT_EQ(caption, t.caption);
         EXPECT_EQ(8, t.pointSize);
         EXPECT_EQ(0, t.weight);
@@ -158,15 +83,15 @@ TEST(MainDialogTemplate, ControlsCarryExactlyTheirIdsClassesStylesAndRectangles)
         SCOPED_TRACE(language);
         const auto* resource = compiledResource(5, 110, language);
         ASSERT_NE(nullptr, resource);
-        Template t = parse(resource->data);
-        ASSERT_EQ(std::size(expectedControls), t.controls.size());
-        for (std::size_t i = 0; i < t.controls.size(); ++i) {
-            const Control& got = t.controls[i];
+        DialogTemplate t = parse(resource->data);
+        ASSERT_EQ(std::size(expectedControls), t.items.size());
+        for (std::size_t i = 0; i < t.items.size(); ++i) {
+            const win32double::DialogItemTemplate& got = t.items[i];
             const ExpectedControl& want = expectedControls[i];
             SCOPED_TRACE("control " + std::to_string(want.id));
             EXPECT_EQ(want.id, got.id);
-            EXPECT_EQ(want.classAtom, got.classAtom);
-            EXPECT_EQ(language == english ? want.english : want.german, got.text);
+            EXPECT_EQ(want.classAtom, got.windowClass.ordinal);
+            EXPECT_EQ(language == english ? want.english : want.german, got.title.name);
             EXPECT_EQ(want.style, got.style);
             EXPECT_EQ(want.exStyle, got.exStyle);
             EXPECT_EQ(0u, got.helpId);
