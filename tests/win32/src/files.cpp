@@ -42,12 +42,18 @@ FileHandle* usableHandle(HANDLE hFile, LPOVERLAPPED lpOverlapped)
     return &handle;
 }
 
+// A WriteFile or ReadFile that fails, journalled; the last error is already set.
+BOOL refused(const char* call, DWORD length)
+{
+    state().journal.push_back(std::string(call) + " " + std::to_string(length) + " failed");
+    return FALSE;
+}
+
 // After the unit refused a transfer: pulled out, or the transfer itself failed.
 BOOL transferFailed(const HidInterface& device, const char* call, DWORD length)
 {
     fail(device.unit->plugged() ? ERROR_GEN_FAILURE : ERROR_DEVICE_NOT_CONNECTED);
-    state().journal.push_back(std::string(call) + " " + std::to_string(length) + " failed");
-    return FALSE;
+    return refused(call, length);
 }
 
 }
@@ -81,16 +87,13 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     if (lpNumberOfBytesWritten != nullptr)
         *lpNumberOfBytesWritten = 0;
     FileHandle* handle = usableHandle(hFile, lpOverlapped);
-    if (handle == nullptr) {
-        state().journal.push_back("WriteFile " + std::to_string(nNumberOfBytesToWrite) + " failed");
-        return FALSE;
-    }
+    if (handle == nullptr)
+        return refused("WriteFile", nNumberOfBytesToWrite);
     HidInterface& device = *handle->device;
     // The HID class driver takes exactly one whole output report, report ID included.
     if (nNumberOfBytesToWrite != device.outputReportLength) {
         fail(ERROR_INVALID_USER_BUFFER);
-        state().journal.push_back("WriteFile " + std::to_string(nNumberOfBytesToWrite) + " failed");
-        return FALSE;
+        return refused("WriteFile", nNumberOfBytesToWrite);
     }
     if (!device.unit->write(static_cast<const std::uint8_t*>(lpBuffer), nNumberOfBytesToWrite,
                             static_cast<double>(state().nowMs)))
@@ -107,16 +110,13 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     if (lpNumberOfBytesRead != nullptr)
         *lpNumberOfBytesRead = 0;
     FileHandle* handle = usableHandle(hFile, lpOverlapped);
-    if (handle == nullptr) {
-        state().journal.push_back("ReadFile " + std::to_string(nNumberOfBytesToRead) + " failed");
-        return FALSE;
-    }
+    if (handle == nullptr)
+        return refused("ReadFile", nNumberOfBytesToRead);
     HidInterface& device = *handle->device;
     // A read returns one whole input report; a smaller buffer is refused.
     if (nNumberOfBytesToRead < device.inputReportLength) {
         fail(ERROR_INVALID_USER_BUFFER);
-        state().journal.push_back("ReadFile " + std::to_string(nNumberOfBytesToRead) + " failed");
-        return FALSE;
+        return refused("ReadFile", nNumberOfBytesToRead);
     }
     if (!device.unit->read(static_cast<std::uint8_t*>(lpBuffer), device.inputReportLength,
                            static_cast<double>(state().nowMs)))
