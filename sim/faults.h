@@ -13,6 +13,8 @@ enum class FaultKind {
     StatusByte,     // the unit acts on the request, and its reply carries this status byte
     FlaggedReply,   // the unit acts on the request, yet answers with the error flag, the code and the status byte
     Unplug,         // the unit is pulled out just before this request
+    NoisyReply,     // the unit acts on the request; every byte the host must not examine is noise,
+                    // and byte 1 is 0xFF where the host never looks at it
 };
 
 struct Fault {

@@ -1,5 +1,6 @@
-// The codes a simulated unit answers with when a request arrives out of order.
-// A real unit has codes of its own; these only need to be non-zero and recognisable.
+// The codes a simulated unit answers with when a request is malformed or arrives out of order.
+// A real unit has codes of its own; these only need to be non-zero and recognisable, and to fit
+// the 16 bits that ReadTargetInfo and ReadTargetIdentity carry.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,7 @@ enum LoaderError : std::uint32_t {
     errorNoController = 0xE008,
     errorUnknownCommand = 0xE009,
     errorShortReport = 0xE00A,
+    errorMalformedRequest = 0xE00B,     // a report ID, length byte, parameter or constant the protocol fixes differs
 };
 
 }

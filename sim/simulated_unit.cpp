@@ -1,6 +1,9 @@
 #include "simulated_unit.h"
 
 #include "loader_errors.h"
+#include "reply_noise.h"
+#include "request_rules.h"
+#include "unit_protocol.h"
 
 #include <algorithm>
 
@@ -8,38 +11,25 @@ namespace sim {
 
 namespace {
 
-// The protocol as the unit's firmware knows it.
-constexpr std::uint8_t replyReportId = 0x02;
-constexpr std::uint8_t errorFlag = 0xFF;
-constexpr std::size_t headerSize = 4;
-constexpr std::size_t maxBlockBytes = 56;
-constexpr std::uint32_t confirmationKey = 0x3C5A96E1;
-constexpr std::uint32_t ownVersionAddress = 0x0801FC00;
-constexpr std::uint16_t targetUpdatable = 3;
-
-enum Command : std::uint8_t {
-    getStatus = 0x08,
-    readMemory = 0x0A,
-    setSystemLock = 0x0B,
-    writeBlock = 0x1B,
-    readTargetInfo = 0x1D,
-    eraseFirmware = 0x1E,
-    setWriteAddress = 0x1F,
-    setWriteProtection = 0x20,
-    readTargetIdentity = 0x22,
-};
-
-std::uint32_t readLong(const std::uint8_t* bytes, std::size_t offset)
-{
-    return static_cast<std::uint32_t>(bytes[offset]) | (static_cast<std::uint32_t>(bytes[offset + 1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[offset + 2]) << 16) | (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
-}
-
 // Little-endian into a reply; bytes beyond a short report are simply not sent.
 void put(std::vector<std::uint8_t>& reply, std::size_t offset, std::uint32_t value, std::size_t width)
 {
     for (std::size_t i = 0; i < width && offset + i < reply.size(); ++i)
         reply[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+const char* faultName(FaultKind kind)
+{
+    switch (kind) {
+    case FaultKind::WriteFails: return "fault:write-fails";
+    case FaultKind::ReadFails: return "fault:read-fails";
+    case FaultKind::ErrorReply: return "fault:error-reply";
+    case FaultKind::StatusByte: return "fault:status-byte";
+    case FaultKind::FlaggedReply: return "fault:flagged-reply";
+    case FaultKind::Unplug: return "fault:unplugged";
+    case FaultKind::NoisyReply: return "fault:noisy-reply";
+    }
+    return "fault";
 }
 
 }
@@ -68,36 +58,55 @@ bool SimulatedUnit::write(const std::uint8_t* data, std::size_t length, double n
     entry.sequence = ++exchanges_;
     entry.writeMs = nowMs - attachedAtMs_;
     pendingReply_.reset();
+    note_.clear();
     if (length > 1 && data[1] == writeBlock)
         ++blockRequests_;
     lastCommand_ = length > 1 ? data[1] : 0;
 
     const Fault* fault = plugged_ ? faultFor(data, length) : nullptr;
-    if (fault != nullptr && fault->kind == FaultKind::Unplug)
-        plugged_ = false;
+    if (fault != nullptr) {
+        entry.note = faultName(fault->kind);
+        if (fault->kind == FaultKind::Unplug)
+            plugged_ = false;
+    }
     if (!plugged_ || (fault != nullptr && fault->kind == FaultKind::WriteFails))
         return false;
+    if (length != identity_.outputReportLength) {
+        entry.note = "wrong-report-length";
+        return false;
+    }
 
     entry.writeOk = true;
     entry.request.assign(data, data + length);
-    if (fault != nullptr && fault->kind == FaultKind::ErrorReply) {
-        Report reply = errorReply(fault->code);
-        if (fault->status)
-            reply[3] = *fault->status;
-        pendingReply_ = reply;
-    } else {
-        pendingReply_ = answer(data, length);
-        if (fault != nullptr && fault->kind == FaultKind::FlaggedReply) {
-            std::uint8_t status = (*pendingReply_)[3];
-            pendingReply_ = errorReply(fault->code);
-            (*pendingReply_)[3] = status;
-        }
-        if (fault != nullptr && (fault->kind == FaultKind::StatusByte || fault->kind == FaultKind::FlaggedReply) &&
-            fault->status)
-            (*pendingReply_)[3] = *fault->status;
-    }
+    pendingReply_ = fault != nullptr ? faultReply(*fault, data, length) : answer(data, length);
+    if (!note_.empty())
+        entry.note = note_;
     pendingReadFails_ = fault != nullptr && fault->kind == FaultKind::ReadFails;
     return true;
+}
+
+SimulatedUnit::Report SimulatedUnit::faultReply(const Fault& fault, const std::uint8_t* request, std::size_t length)
+{
+    std::uint8_t command = request[1];
+    if (fault.kind == FaultKind::ErrorReply) {
+        Report reply = errorReply(command, fault.code);
+        if (fault.status)
+            reply[3] = *fault.status;
+        return reply;
+    }
+    forcedNoise_ = fault.kind == FaultKind::NoisyReply;
+    Report reply = answer(request, length);
+    forcedNoise_ = false;
+    if (fault.kind == FaultKind::NoisyReply && reply[1] != errorFlag && errorFlagUnexamined(command, request[3]))
+        reply[1] = errorFlag;
+    if (fault.kind == FaultKind::FlaggedReply) {
+        std::uint8_t status = reply[3];
+        reply = errorReply(command, fault.code);
+        reply[3] = status;
+    }
+    if ((fault.kind == FaultKind::StatusByte || fault.kind == FaultKind::FlaggedReply) && fault.status)
+        reply[3] = *fault.status;
+    return reply;
 }
 
 bool SimulatedUnit::read(std::uint8_t* data, std::size_t length, double nowMs)
@@ -133,37 +142,56 @@ bool SimulatedUnit::unplugDueBeforeNextRequest() const
     return false;
 }
 
-SimulatedUnit::Report SimulatedUnit::newReply(std::uint8_t command) const
+// Every byte starts as noise (or zero); the answer then writes the bytes the host examines.
+SimulatedUnit::Report SimulatedUnit::newReply(std::uint8_t command, std::uint8_t parameter) const
 {
     Report reply(std::max<std::size_t>(identity_.inputReportLength, headerSize), 0);
+    bool noisy = identity_.noise || forcedNoise_;
+    if (noisy)
+        for (std::size_t i = 0; i < reply.size(); ++i)
+            reply[i] = noiseByte(identity_.noiseSeed, exchanges_, i);
     reply[0] = replyReportId;
-    reply[1] = command;
+    reply[1] = noisy ? noiseFlag(identity_.noiseSeed, exchanges_, command) : 0x00;
+    if (noisy && errorFlagUnexamined(command, parameter) && noiseSaysErrorFlag(identity_.noiseSeed, exchanges_))
+        reply[1] = errorFlag;
     return reply;
 }
 
-SimulatedUnit::Report SimulatedUnit::errorReply(std::uint32_t code) const
+// The error flag and the code, in the width the command's replies carry it (all of a code that
+// does not fit); the data after it is noise. A status byte the host reads starts out as 0.
+SimulatedUnit::Report SimulatedUnit::errorReply(std::uint8_t command, std::uint32_t code) const
 {
-    Report reply = newReply(errorFlag);
-    put(reply, 4, code, 4);
+    Report reply = newReply(command, 0);
+    reply[1] = errorFlag;
+    put(reply, 4, code, hasShortErrorCode(command) && code <= 0xFFFF ? 2 : 4);
+    if (hasStatusByte(command))
+        reply[3] = 0;
     return reply;
+}
+
+SimulatedUnit::Report SimulatedUnit::refuse(std::uint8_t command, std::uint32_t code, const char* reason)
+{
+    note_ = reason;
+    return errorReply(command, code);
 }
 
 SimulatedUnit::Report SimulatedUnit::answer(const std::uint8_t* request, std::size_t length)
 {
-    if (length < headerSize)
-        return errorReply(errorShortReport);
-    Report reply = newReply(request[1]);
-    switch (request[1]) {
+    std::uint8_t command = length > 1 ? request[1] : 0;
+    if (auto refusal = malformation(request, length))
+        return refuse(command, refusal->code, refusal->reason);
+    Report reply = newReply(command, request[3]);
+    switch (command) {
     case getStatus: return answerStatus(reply);
-    case readMemory: return length < 8 ? errorReply(errorShortReport) : answerReadMemory(reply, request);
+    case readMemory: return answerReadMemory(reply);
     case setSystemLock: return answerLock(reply, request[3]);
     case setWriteProtection: return answerProtection(reply, request[3]);
-    case eraseFirmware: return length < 8 ? errorReply(errorShortReport) : answerErase(reply, request);
-    case setWriteAddress: return length < 12 ? errorReply(errorShortReport) : answerAddress(reply, request);
-    case writeBlock: return answerBlock(reply, request, length);
+    case eraseFirmware: return answerErase(reply);
+    case setWriteAddress: return answerAddress(reply, request);
+    case writeBlock: return answerBlock(reply, request);
     case readTargetInfo: return answerTargetInfo(reply);
     case readTargetIdentity: return answerTargetIdentity(reply);
-    default: return errorReply(errorUnknownCommand);
+    default: return refuse(command, errorUnknownCommand, "unknown-command");
     }
 }
 
@@ -185,15 +213,11 @@ SimulatedUnit::Report SimulatedUnit::answerStatus(Report reply) const
     return reply;
 }
 
-SimulatedUnit::Report SimulatedUnit::answerReadMemory(Report reply, const std::uint8_t* request) const
+SimulatedUnit::Report SimulatedUnit::answerReadMemory(Report reply) const
 {
-    // Only the word where the unit keeps its own version is modelled; other addresses read as zero.
-    std::uint32_t address = readLong(request, 4);
-    put(reply, 4, address, 4);
-    if (address == ownVersionAddress) {
-        put(reply, 8, identity_.unitFirmware, 4);
-        put(reply, 12, identity_.unitStatusExtra, 4);
-    }
+    // The request rules admit only the word where the unit keeps its own version.
+    put(reply, 8, identity_.unitFirmware, 4);
+    put(reply, 12, identity_.unitStatusExtra, 4);
     return reply;
 }
 
@@ -208,27 +232,30 @@ SimulatedUnit::Report SimulatedUnit::answerProtection(Report reply, std::uint8_t
 {
     bool restore = parameter != 0;
     if (!restore && !locked_)
-        return errorReply(errorNotLocked);
+        return refuse(setWriteProtection, errorNotLocked, "not-locked");
     writeProtected_ = restore;
     reply[3] = writeProtected_ ? 1 : 0;
     return reply;
 }
 
-std::optional<std::uint32_t> SimulatedUnit::refusalToWrite() const
+const char* SimulatedUnit::refusalToWrite(std::uint32_t& code) const
 {
-    if (!locked_)
-        return errorNotLocked;
-    if (writeProtected_)
-        return errorWriteProtected;
-    return std::nullopt;
+    if (!locked_) {
+        code = errorNotLocked;
+        return "not-locked";
+    }
+    if (writeProtected_) {
+        code = errorWriteProtected;
+        return "write-protected";
+    }
+    return nullptr;
 }
 
-SimulatedUnit::Report SimulatedUnit::answerErase(Report reply, const std::uint8_t* request)
+SimulatedUnit::Report SimulatedUnit::answerErase(Report reply)
 {
-    if (readLong(request, 4) != confirmationKey)
-        return errorReply(errorBadKey);
-    if (auto refusal = refusalToWrite())
-        return errorReply(*refusal);
+    std::uint32_t code = 0;
+    if (const char* reason = refusalToWrite(code))
+        return refuse(eraseFirmware, code, reason);
     std::fill(flash_.begin(), flash_.end(), 0xFF);
     erased_ = true;
     addressSet_ = false;
@@ -238,35 +265,28 @@ SimulatedUnit::Report SimulatedUnit::answerErase(Report reply, const std::uint8_
 
 SimulatedUnit::Report SimulatedUnit::answerAddress(Report reply, const std::uint8_t* request)
 {
-    std::uint32_t address = readLong(request, 4);
-    if (request[3] != 0x01 || readLong(request, 8) != confirmationKey)
-        return errorReply(errorBadKey);
-    if (auto refusal = refusalToWrite())
-        return errorReply(*refusal);
+    std::uint32_t code = 0;
+    if (const char* reason = refusalToWrite(code))
+        return refuse(setWriteAddress, code, reason);
     if (!erased_)
-        return errorReply(errorNotErased);
-    if (address >= flash_.size())
-        return errorReply(errorBeyondFlash);
+        return refuse(setWriteAddress, errorNotErased, "not-erased");
     addressSet_ = true;
-    writePosition_ = address;
+    writePosition_ = readLong(request, 4);
     return reply;
 }
 
-SimulatedUnit::Report SimulatedUnit::answerBlock(Report reply, const std::uint8_t* request, std::size_t length)
+SimulatedUnit::Report SimulatedUnit::answerBlock(Report reply, const std::uint8_t* request)
 {
     std::size_t bytes = request[2];
-    if (bytes % 4 != 0 || bytes > maxBlockBytes)
-        return errorReply(errorBadLength);
-    if (length < headerSize + bytes)
-        return errorReply(errorShortReport);
-    if (auto refusal = refusalToWrite())
-        return errorReply(*refusal);
+    std::uint32_t code = 0;
+    if (const char* reason = refusalToWrite(code))
+        return refuse(writeBlock, code, reason);
     if (!erased_)
-        return errorReply(errorNotErased);
+        return refuse(writeBlock, errorNotErased, "not-erased");
     if (!addressSet_)
-        return errorReply(errorNoAddress);
+        return refuse(writeBlock, errorNoAddress, "no-address");
     if (writePosition_ + bytes > flash_.size())
-        return errorReply(errorBeyondFlash);
+        return refuse(writeBlock, errorBeyondFlash, "beyond-flash");
     // Only the announced words are stored; anything after them in the report is padding.
     std::copy_n(request + headerSize, bytes, flash_.begin() + writePosition_);
     writePosition_ += static_cast<std::uint32_t>(bytes);
@@ -274,10 +294,10 @@ SimulatedUnit::Report SimulatedUnit::answerBlock(Report reply, const std::uint8_
     return reply;
 }
 
-SimulatedUnit::Report SimulatedUnit::answerTargetInfo(Report reply) const
+SimulatedUnit::Report SimulatedUnit::answerTargetInfo(Report reply)
 {
     if (identity_.bootMode != 0 || identity_.targetState != targetUpdatable)
-        return errorReply(errorNoController);
+        return refuse(readTargetInfo, errorNoController, "no-controller");
     // The controller's 32-byte information block; the installed firmware version at its bytes 4..5.
     put(reply, 4, 32, 4);
     put(reply, 8, identity_.escFirmwareVersion, 2);
@@ -286,10 +306,10 @@ SimulatedUnit::Report SimulatedUnit::answerTargetInfo(Report reply) const
     return reply;
 }
 
-SimulatedUnit::Report SimulatedUnit::answerTargetIdentity(Report reply) const
+SimulatedUnit::Report SimulatedUnit::answerTargetIdentity(Report reply)
 {
     if (identity_.bootMode != 0 || identity_.targetState != targetUpdatable)
-        return errorReply(errorNoController);
+        return refuse(readTargetIdentity, errorNoController, "no-controller");
     // The controller's 40-byte identity block: type code, loader version, then its serial bytes.
     put(reply, 4, identity_.deviceTypeCode, 4);
     put(reply, 8, identity_.bootloaderVersion, 4);

@@ -24,6 +24,7 @@ struct TranscriptEntry {
     bool readOk = false;
     std::vector<std::uint8_t> request;
     std::vector<std::uint8_t> reply;
+    std::string note;                       // why the unit refused the request, or the fault shown; empty: neither
 };
 
 class SimulatedUnit {
@@ -34,7 +35,9 @@ public:
     void addFault(const FaultRule& rule) { faults_.push_back(rule); }
 
     // The host's side of the wire; times are the host's clock in milliseconds.
-    // write: false when the request does not reach the unit. read: false when no reply can be read.
+    // write: false when the request does not reach the unit, which is also the fate of a report
+    // whose length is not the unit's output report length, as the HID class driver refuses it.
+    // read: false when no reply can be read.
     bool write(const std::uint8_t* data, std::size_t length, double nowMs);
     bool read(std::uint8_t* data, std::size_t length, double nowMs);
 
@@ -51,7 +54,8 @@ public:
     std::uint32_t blocksWritten() const { return blocksWritten_; }
 
     const std::vector<TranscriptEntry>& transcript() const { return transcript_; }
-    // One line per exchange: sequence, write ms, read ms, request hex, reply hex; "-" for a failed side.
+    // One line per exchange: sequence, write ms, read ms, request hex, reply hex ("-" for a failed
+    // side), then the note when there is one.
     std::string transcriptText() const;
     static std::string transcriptLine(const TranscriptEntry& entry);
 
@@ -64,19 +68,21 @@ private:
     using Report = std::vector<std::uint8_t>;
 
     const Fault* faultFor(const std::uint8_t* request, std::size_t length) const;
+    Report faultReply(const Fault& fault, const std::uint8_t* request, std::size_t length);
     Report answer(const std::uint8_t* request, std::size_t length);
-    Report newReply(std::uint8_t command) const;
-    Report errorReply(std::uint32_t code) const;
+    Report newReply(std::uint8_t command, std::uint8_t parameter) const;
+    Report errorReply(std::uint8_t command, std::uint32_t code) const;
+    Report refuse(std::uint8_t command, std::uint32_t code, const char* reason);
     Report answerStatus(Report reply) const;
-    Report answerReadMemory(Report reply, const std::uint8_t* request) const;
+    Report answerReadMemory(Report reply) const;
     Report answerLock(Report reply, std::uint8_t parameter);
     Report answerProtection(Report reply, std::uint8_t parameter);
-    Report answerErase(Report reply, const std::uint8_t* request);
+    Report answerErase(Report reply);
     Report answerAddress(Report reply, const std::uint8_t* request);
-    Report answerBlock(Report reply, const std::uint8_t* request, std::size_t length);
-    Report answerTargetInfo(Report reply) const;
-    Report answerTargetIdentity(Report reply) const;
-    std::optional<std::uint32_t> refusalToWrite() const;
+    Report answerBlock(Report reply, const std::uint8_t* request);
+    Report answerTargetInfo(Report reply);
+    Report answerTargetIdentity(Report reply);
+    const char* refusalToWrite(std::uint32_t& code) const;
 
     UnitIdentity identity_;
     double attachedAtMs_;
@@ -94,6 +100,8 @@ private:
     std::uint32_t exchanges_ = 0;
     std::uint32_t blockRequests_ = 0;
     std::uint8_t lastCommand_ = 0;
+    bool forcedNoise_ = false;              // a NoisyReply fault: noise whatever the identity says
+    std::string note_;                      // for the exchange under way
     std::optional<Report> pendingReply_;
     bool pendingReadFails_ = false;
     std::vector<TranscriptEntry> transcript_;

@@ -34,7 +34,8 @@ std::string milliseconds(const std::optional<double>& ms)
 std::string SimulatedUnit::transcriptLine(const TranscriptEntry& entry)
 {
     return std::to_string(entry.sequence) + ' ' + milliseconds(entry.writeMs) + ' ' + milliseconds(entry.readMs) + ' ' +
-           hex(entry.request, entry.writeOk) + ' ' + hex(entry.reply, entry.readOk) + '\n';
+           hex(entry.request, entry.writeOk) + ' ' + hex(entry.reply, entry.readOk) +
+           (entry.note.empty() ? "" : " " + entry.note) + '\n';
 }
 
 std::string SimulatedUnit::transcriptText() const

@@ -50,6 +50,7 @@ bool applyIdentityKey(const std::string& key, std::uint32_t value, UnitIdentity&
     if (key == "fw") return fits(value, id.unitFirmware);
     if (key == "in") return fits(value, id.inputReportLength);
     if (key == "out") return fits(value, id.outputReportLength);
+    if (key == "noise") return value <= 1 && (id.noise = value == 1, true);
     known = false;
     return false;
 }
@@ -67,6 +68,10 @@ bool applyFaultKey(const std::string& key, const std::string& value, std::vector
         faults.push_back({FaultTrigger::Command, a, {FaultKind::StatusByte, 0, static_cast<std::uint8_t>(b)}});
     else if (key == "read_fails_on" && parseNumber(value, a))
         faults.push_back({FaultTrigger::Command, a, {FaultKind::ReadFails, 0, std::nullopt}});
+    else if (key == "write_fails_on" && parseNumber(value, a))
+        faults.push_back({FaultTrigger::Command, a, {FaultKind::WriteFails, 0, std::nullopt}});
+    else if (key == "noisy_on" && parseNumber(value, a))
+        faults.push_back({FaultTrigger::Command, a, {FaultKind::NoisyReply, 0, std::nullopt}});
     else
         return false;
     return true;

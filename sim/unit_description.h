@@ -15,12 +15,15 @@ struct UnitDescription {
 };
 
 // One unit: comma-separated key=value pairs, numbers in C notation (decimal or 0x hex).
-// Identity keys: vid, pid, mode, state, type, esc, loader, fw, in, out. Fault keys, each may repeat:
+// Identity keys: vid, pid, mode, state, type, esc, loader, fw, in, out, noise (0: unexamined reply
+// bytes are zero instead of noise). Fault keys, each may repeat:
 //   unplug_at_block=N     unplugged just before the Nth WriteBlock (counting from 1)
 //   unplug_at_exchange=N  unplugged just before the Nth exchange
 //   error_on=CMD:CODE     every request with command code CMD gets an error reply with CODE
 //   status_on=CMD:BYTE    every reply to CMD carries status byte BYTE
 //   read_fails_on=CMD     the reply to every CMD cannot be read
+//   write_fails_on=CMD    every request with command code CMD cannot be written
+//   noisy_on=CMD          every reply to CMD is as noisy as the protocol allows
 // An empty text is the default unit. Returns false, with a message in error, on anything unknown.
 bool parseUnitDescription(const std::string& text, UnitDescription& description, std::string& error);
 

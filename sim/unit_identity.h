@@ -30,6 +30,9 @@ struct UnitIdentity {
     std::uint32_t bootloaderVersion = 0x00000102;
     std::uint32_t flashSize = 0x20000;      // bytes the controller can hold
     std::uint8_t oldFirmwareByte = 0x5A;    // what the flash holds before an erase
+    // Reply bytes the protocol leaves unexamined carry deterministic noise; off, they are zero.
+    bool noise = true;
+    std::uint32_t noiseSeed = 0x2F6B1D07;
 };
 
 }
