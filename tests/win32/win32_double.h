@@ -31,6 +31,14 @@ struct HidInterface {
     bool preparsedDataFails = false;
     bool capsFail = false;
     std::shared_ptr<sim::SimulatedUnit> unit; // null: a HID device that is not a programming unit
+    std::shared_ptr<struct ScriptedPeer> scripted;  // instead of a unit: replies from a script
+};
+
+// A device that answers from a script instead of a simulated unit, as the fuzzer's bytes do.
+// write: false when the request must fail; read: fills the reply, or false when it must fail.
+struct ScriptedPeer {
+    std::function<bool(const std::uint8_t* request, std::size_t length)> write;
+    std::function<bool(std::uint8_t* reply, std::size_t length)> read;
 };
 
 // A clean double: nothing plugged in, nothing open, clock at zero, empty journal.
@@ -60,6 +68,7 @@ struct OpenCounts {
     std::size_t gdiObjects = 0;             // device contexts, bitmaps and brushes
     std::size_t timerPeriods = 0;           // timeBeginPeriod calls without their timeEndPeriod
     std::size_t invalidReleases = 0;        // frees and closes of things never handed out, or twice
+    std::size_t windows = 0;                // windows created and not destroyed, the dialog's included
     bool operator==(const OpenCounts&) const = default;
 };
 OpenCounts openCounts();
@@ -97,6 +106,7 @@ struct DeviceContextState {
     int stretchMode = 1;                    // BLACKONWHITE
 };
 DeviceContextState deviceContextState(HDC dc);
+void failBitmapInfo();                      // GetObjectW cannot read a bitmap from now on
 
 // The resources windres compiled for the updater, read from its .res file once.
 // A string-table block is also kept widened to WCHAR units: the product walks blocks as WCHARs.

@@ -92,6 +92,11 @@ void failDeviceInfoList()
     state().classDevsFails = true;
 }
 
+void failBitmapInfo()
+{
+    state().bitmapInfoFails = true;
+}
+
 void failHeapAllocation(unsigned nth)
 {
     state().heapFailCountdown = nth;
@@ -102,9 +107,12 @@ OpenCounts openCounts()
     std::size_t registrations = 0;
     for (const auto& registration : state().registrations)
         registrations += registration.open ? 1 : 0;
+    std::size_t windows = 0;
+    for (const auto& window : state().windows)
+        windows += window.destroyed ? 0 : 1;
     return {state().fileHandles.size(), state().deviceInfoLists.size(), state().preparsedData.size(),
             state().heapBlocks.size(), registrations, state().gdiObjects.size(),
-            static_cast<std::size_t>(state().timerPeriods), state().invalidReleases};
+            static_cast<std::size_t>(state().timerPeriods), state().invalidReleases, windows};
 }
 
 const std::vector<CreateFileCall>& createFileCalls()

@@ -35,7 +35,7 @@ FileHandle* usableHandle(HANDLE hFile, LPOVERLAPPED lpOverlapped)
         fail(ERROR_DEVICE_NOT_CONNECTED);
         return nullptr;
     }
-    if (!handle.device->unit) {
+    if (!handle.device->unit && !handle.device->scripted) {
         fail(ERROR_INVALID_FUNCTION);       // a foreign device: the product has no business here
         return nullptr;
     }
@@ -52,7 +52,7 @@ BOOL refused(const char* call, DWORD length)
 // After the unit refused a transfer: pulled out, or the transfer itself failed.
 BOOL transferFailed(const HidInterface& device, const char* call, DWORD length)
 {
-    fail(device.unit->plugged() ? ERROR_GEN_FAILURE : ERROR_DEVICE_NOT_CONNECTED);
+    fail(!device.unit || device.unit->plugged() ? ERROR_GEN_FAILURE : ERROR_DEVICE_NOT_CONNECTED);
     return refused(call, length);
 }
 
@@ -95,8 +95,9 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         fail(ERROR_INVALID_USER_BUFFER);
         return refused("WriteFile", nNumberOfBytesToWrite);
     }
-    if (!device.unit->write(static_cast<const std::uint8_t*>(lpBuffer), nNumberOfBytesToWrite,
-                            static_cast<double>(state().nowMs)))
+    const auto* request = static_cast<const std::uint8_t*>(lpBuffer);
+    if (device.unit ? !device.unit->write(request, nNumberOfBytesToWrite, static_cast<double>(state().nowMs))
+                    : !device.scripted->write(request, nNumberOfBytesToWrite))
         return transferFailed(device, "WriteFile", nNumberOfBytesToWrite);
     if (lpNumberOfBytesWritten != nullptr)
         *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
@@ -118,8 +119,9 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
         fail(ERROR_INVALID_USER_BUFFER);
         return refused("ReadFile", nNumberOfBytesToRead);
     }
-    if (!device.unit->read(static_cast<std::uint8_t*>(lpBuffer), device.inputReportLength,
-                           static_cast<double>(state().nowMs)))
+    auto* reply = static_cast<std::uint8_t*>(lpBuffer);
+    if (device.unit ? !device.unit->read(reply, device.inputReportLength, static_cast<double>(state().nowMs))
+                    : !device.scripted->read(reply, device.inputReportLength))
         return transferFailed(device, "ReadFile", nNumberOfBytesToRead);
     if (lpNumberOfBytesRead != nullptr)
         *lpNumberOfBytesRead = device.inputReportLength;

@@ -92,7 +92,7 @@ HBITMAP WINAPI LoadBitmapW(HINSTANCE hInstance, LPCWSTR lpBitmapName)
 int WINAPI GetObjectW(HANDLE h, int c, LPVOID pv)
 {
     State::GdiObject* bitmap = object(h, State::GdiObject::Bitmap);
-    if (bitmap == nullptr || c < static_cast<int>(sizeof(BITMAP)))
+    if (bitmap == nullptr || c < static_cast<int>(sizeof(BITMAP)) || state().bitmapInfoFails)
         return 0;
     BITMAP info = {};
     info.bmWidth = bitmap->width;

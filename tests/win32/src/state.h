@@ -57,6 +57,7 @@ struct State {
     };
     std::map<void*, GdiObject> gdiObjects;
     std::vector<BltCall> bltCalls;
+    bool bitmapInfoFails = false;
 };
 
 extern const GUID hidClassGuid;
