@@ -40,9 +40,10 @@ BannerPlace placeBanner(const BITMAP& bitmap)
 void drawBanner(HDC target, HBITMAP banner)
 {
     BITMAP bitmap = {};
-    GetObjectW(banner, sizeof bitmap, &bitmap);
+    if (GetObjectW(banner, sizeof bitmap, &bitmap) == 0 || bitmap.bmWidth <= 0 || bitmap.bmHeight <= 0)
+        return;                             // nothing readable to scale
     BannerPlace place = placeBanner(bitmap);
-    if (place.width <= 0 || place.height <= 0 || bitmap.bmWidth <= 0)
+    if (place.width <= 0 || place.height <= 0)
         return;                             // no room beside the panel
 
     HDC source = CreateCompatibleDC(target);

@@ -42,5 +42,8 @@ void rejectIncompatible()
     enableUpdate(FALSE);
     closeDevice();
     showIncompatibleBox();
-    showHint(IDS_HINT_INCOMPATIBLE);
+    // The box's modal loop may have taken a unit that arrived meanwhile; its arrival has shown
+    // it, and "not compatible" would now speak of the wrong controller.
+    if (ConnectedUnit.handle == INVALID_HANDLE_VALUE)
+        showHint(IDS_HINT_INCOMPATIBLE);
 }

@@ -8,5 +8,6 @@ void enableUpdate(BOOL enable);
 // The unit cannot be updated: Update off, the unit let go, and a hint with the instructions.
 void dropUnit(UINT hintId);
 
-// An incompatible controller: Update off, the unit let go, then the box, then the hint.
+// An incompatible controller: Update off, the unit let go, then the box, then the hint unless a
+// unit that arrived while the box was up is held by then.
 void rejectIncompatible();

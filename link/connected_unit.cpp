@@ -2,6 +2,12 @@
 
 ConnectedUnitRecord ConnectedUnit = {INVALID_HANDLE_VALUE, nullptr, 0, 0, 0, 0, 0, 0, 0, {}, {}, {}, 0};
 
+namespace {
+
+DWORD connectionCount = 0;
+
+}
+
 void initConnectedUnit()
 {
     ConnectedUnit = ConnectedUnitRecord{};
@@ -15,4 +21,14 @@ void closeDevice()
     if (ConnectedUnit.devicePath != nullptr)
         HeapFree(GetProcessHeap(), 0, ConnectedUnit.devicePath);
     initConnectedUnit();
+}
+
+DWORD unitConnection()
+{
+    return connectionCount;
+}
+
+void countUnitConnection()
+{
+    ++connectionCount;
 }

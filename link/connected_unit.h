@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform.h"
+#include "protocol.h"
 
 #include <cstddef>
 
@@ -29,8 +30,8 @@ struct TargetIdentity {
 
 // The blocks are copied byte for byte from little-endian replies onto these layouts,
 // which the x86 builds share.
-static_assert(sizeof(TargetInfo) == 32 && offsetof(TargetInfo, escFirmwareVersion) == 4);
-static_assert(sizeof(TargetIdentity) == 40 && offsetof(TargetIdentity, bootloaderVersion) == 4);
+static_assert(sizeof(TargetInfo) == targetInfoBlockSize && offsetof(TargetInfo, escFirmwareVersion) == 4);
+static_assert(sizeof(TargetIdentity) == targetIdentityBlockSize && offsetof(TargetIdentity, bootloaderVersion) == 4);
 
 struct ConnectedUnitRecord {
     HANDLE handle;                          // INVALID_HANDLE_VALUE when no unit is open
@@ -55,3 +56,9 @@ void initConnectedUnit();
 
 // Closes the unit without sending it anything and empties the record; safe on an empty record.
 void closeDevice();
+
+// Tells one opening of a unit from every other: openDevice counts each unit it records. A handle
+// value or a path cannot do this: Windows reuses handle values, and a unit plugged in again
+// into the same port, perhaps with another controller, gets the same path.
+DWORD unitConnection();
+void countUnitConnection();

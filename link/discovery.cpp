@@ -82,6 +82,7 @@ bool openIfUnit(const InterfaceDetail& detail)
     ConnectedUnit.productId = productId;
     ConnectedUnit.handle = handle;
     ConnectedUnit.devicePath = path;
+    countUnitConnection();
     return true;
 }
 

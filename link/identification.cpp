@@ -6,11 +6,12 @@
 
 namespace {
 
-// A report longer than the 60-byte buffer would overrun it, and an empty one cannot carry a
-// command: such a unit is refused before anything is sent.
-bool reportLengthUsable(USHORT length)
+// A report longer than the 60-byte buffer would overrun it, and one too short for the protocol
+// would leave part of a request unsent or of a reply unread: such a unit is refused before
+// anything is sent.
+bool reportLengthUsable(USHORT length, DWORD shortest)
 {
-    return length != 0 && length <= reportBufferSize;
+    return length >= shortest && length <= reportBufferSize;
 }
 
 int readReportLengths()
@@ -24,7 +25,8 @@ int readReportLengths()
     HidD_FreePreparsedData(preparsed);
     if (status != HIDP_STATUS_SUCCESS)
         return resultNoUnit;
-    if (!reportLengthUsable(caps.OutputReportByteLength) || !reportLengthUsable(caps.InputReportByteLength))
+    if (!reportLengthUsable(caps.OutputReportByteLength, minOutputReportLength) ||
+        !reportLengthUsable(caps.InputReportByteLength, minInputReportLength))
         return resultNoUnit;
 
     // Both lengths include the report-ID byte.

@@ -15,6 +15,17 @@ constexpr int lengthOffset = 2;
 constexpr int statusOffset = 3;             // request: parameter byte; reply: status byte
 constexpr int payloadOffset = 4;
 
+// The data blocks identification keeps: the controller's information and identity.
+constexpr DWORD targetInfoBlockSize = 32;
+constexpr DWORD targetIdentityBlockSize = 40;
+
+// The shortest reports that carry the protocol. The longest request is WriteBlock, its data
+// block running to byte 51; the longest reply examined is ReadTargetIdentity's, its block
+// running to byte 43. With shorter reports a reply would be read from what the request left in
+// the buffer.
+constexpr DWORD minOutputReportLength = payloadOffset + blockSize;
+constexpr DWORD minInputReportLength = payloadOffset + targetIdentityBlockSize;
+
 constexpr BYTE outputReportId = 0x01;
 constexpr BYTE inputReportId = 0x02;
 constexpr BYTE errorFlag = 0xFF;

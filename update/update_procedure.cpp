@@ -63,6 +63,30 @@ WORD offeredVersion()
     return UpdateTarget.offeredFirmwareVersion;
 }
 
+// A box's modal loop handles device changes: the unit held when it closes may be another one,
+// with another controller, that the user never confirmed. Its arrival has shown it already.
+bool anotherUnitHeld(DWORD confirmedConnection)
+{
+    return ConnectedUnit.handle != INVALID_HANDLE_VALUE && unitConnection() != confirmedConnection;
+}
+
+// Both boxes: consent to the update, and to firmware no newer than the installed one. True only
+// when the user agreed and the unit held is still the one the user agreed for; a unit that was
+// only pulled out goes on, to fail at the lock without a code line.
+bool userConfirmed(WORD& offered)
+{
+    DWORD connection = unitConnection();
+    if (!confirmed(IDS_WARNING_TEXT, IDS_WARNING_CAPTION, MB_OKCANCEL | MB_ICONWARNING, IDOK) ||
+        anotherUnitHeld(connection))
+        return false;
+    offered = offeredVersion();
+    WORD installed = ConnectedUnit.targetInfo.escFirmwareVersion;
+    if (installed < offered || installed == noInstalledFirmware)
+        return true;
+    return confirmed(IDS_VERSION_NOT_NEWER_QUESTION, IDS_VERSION_NOT_NEWER_CAPTION, MB_YESNO | MB_ICONWARNING, IDYES) &&
+           !anotherUnitHeld(connection);
+}
+
 bool loadImage(FirmwareImage& image)
 {
     HRSRC found = FindResourceW(appInstance, MAKEINTRESOURCEW(selectImage()), RT_RCDATA);
@@ -147,12 +171,8 @@ void runUpdate()
         failUpdate({IDS_FAIL_NO_UNIT, resultNoUnit, GetLastError()});
         return;
     }
-    if (!confirmed(IDS_WARNING_TEXT, IDS_WARNING_CAPTION, MB_OKCANCEL | MB_ICONWARNING, IDOK))
-        return;
-    WORD offered = offeredVersion();
-    WORD installed = ConnectedUnit.targetInfo.escFirmwareVersion;
-    if (installed >= offered && installed != noInstalledFirmware &&
-        !confirmed(IDS_VERSION_NOT_NEWER_QUESTION, IDS_VERSION_NOT_NEWER_CAPTION, MB_YESNO | MB_ICONWARNING, IDYES))
+    WORD offered = 0;
+    if (!userConfirmed(offered))
         return;
 
     // No image, no command: the unit is never locked for an image it cannot be sent.

@@ -41,6 +41,16 @@ TEST_F(AppTest, BannerIsScaledBesideTheGroupBoxAndKeyedOnPureGreen)
     }
 }
 
+TEST_F(AppTest, ABannerThatCannotBeReadIsNotDrawnAndIsReleased)
+{
+    runUpdater([] {
+        win32double::failBitmapInfo();
+        win32double::sendToDialog(WM_PAINT, 0, 0);
+        EXPECT_TRUE(win32double::bltCalls().empty());
+        EXPECT_EQ(0u, win32double::openCounts().gdiObjects);
+    });
+}
+
 TEST_F(AppTest, RepeatedPaintsLeaveNoDrawingObjectsBehind)
 {
     runUpdater([] {

@@ -162,35 +162,47 @@ TEST_F(LinkTest, StatusReplyWithTheErrorFlagIsStillTakenAsAStatus)
     EXPECT_EQ((std::vector<std::uint8_t>{0x08, 0x1D, 0x22}), requestCommands(*device.unit));
 }
 
-TEST_F(LinkTest, UnusableCapabilitiesRefuseTheUnitBeforeAnyExchange)
-{
-    struct Case {
-        const char* name;
-        std::function<void(HidInterface&)> spoil;
-    };
-    const Case cases[] = {
-        {"preparsed data unavailable", [](HidInterface& d) { d.preparsedDataFails = true; }},
-        {"capabilities unreadable", [](HidInterface& d) { d.capsFail = true; }},
-        {"input report length 0", [](HidInterface& d) { d.inputReportLength = 0; }},
-        {"output report length 0", [](HidInterface& d) { d.outputReportLength = 0; }},
-        {"input report of 61 bytes", [](HidInterface& d) { d.inputReportLength = 61; }},
-        {"output report of 65 bytes", [](HidInterface& d) { d.outputReportLength = 65; }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        SetUp();
-        HidInterface& device = win32double::attachUnit(acceptedController());
-        c.spoil(device);
+// Capabilities the protocol cannot live with. The longest request is WriteBlock (to byte 51),
+// the longest reply examined ReadTargetIdentity's (to byte 43); the buffers hold 60 bytes.
+struct CapabilitiesCase {
+    const char* name;
+    std::function<void(HidInterface&)> spoil;
+};
 
-        EXPECT_EQ(-1, openDevice());
-        EXPECT_EQ(0u, ConnectedUnit.outputReportLength);
-        EXPECT_EQ(0u, ConnectedUnit.inputReportLength);
-        EXPECT_TRUE(device.unit->transcript().empty());
-        EXPECT_NE(INVALID_HANDLE_VALUE, ConnectedUnit.handle);
-        EXPECT_EQ(heldUnitOnly(), win32double::openCounts());   // the preparsed data was freed
-        TearDown();
-    }
+void PrintTo(const CapabilitiesCase& c, std::ostream* os)
+{
+    *os << c.name;
 }
+
+const CapabilitiesCase capabilitiesCases[] = {
+    {"PreparsedDataUnavailable", [](HidInterface& d) { d.preparsedDataFails = true; }},
+    {"CapabilitiesUnreadable", [](HidInterface& d) { d.capsFail = true; }},
+    {"InputReportOf0Bytes", [](HidInterface& d) { d.inputReportLength = 0; }},
+    {"OutputReportOf0Bytes", [](HidInterface& d) { d.outputReportLength = 0; }},
+    {"InputReportOf8Bytes", [](HidInterface& d) { d.inputReportLength = 8; }},
+    {"InputReportOf43Bytes", [](HidInterface& d) { d.inputReportLength = 43; }},
+    {"OutputReportOf51Bytes", [](HidInterface& d) { d.outputReportLength = 51; }},
+    {"InputReportOf61Bytes", [](HidInterface& d) { d.inputReportLength = 61; }},
+    {"OutputReportOf65Bytes", [](HidInterface& d) { d.outputReportLength = 65; }},
+};
+
+class UnusableCapabilities : public LinkTest, public ::testing::WithParamInterface<CapabilitiesCase> {};
+
+TEST_P(UnusableCapabilities, RefuseTheUnitBeforeAnyExchange)
+{
+    HidInterface& device = win32double::attachUnit(acceptedController());
+    GetParam().spoil(device);
+
+    EXPECT_EQ(-1, openDevice());
+    EXPECT_EQ(0u, ConnectedUnit.outputReportLength);
+    EXPECT_EQ(0u, ConnectedUnit.inputReportLength);
+    EXPECT_TRUE(device.unit->transcript().empty());
+    EXPECT_NE(INVALID_HANDLE_VALUE, ConnectedUnit.handle);
+    EXPECT_EQ(heldUnitOnly(), win32double::openCounts());   // the preparsed data was freed
+}
+
+INSTANTIATE_TEST_SUITE_P(Capabilities, UnusableCapabilities, ::testing::ValuesIn(capabilitiesCases),
+                         [](const ::testing::TestParamInfo<CapabilitiesCase>& row) { return std::string(row.param.name); });
 
 TEST_F(LinkTest, ShortReportsAreWrittenAndReadAtTheirOwnLength)
 {

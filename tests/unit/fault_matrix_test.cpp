@@ -1,0 +1,242 @@
+// Every exchange of identification and of the update, each failing in every way a unit can fail:
+// what the user is shown, what the unit was sent, and that nothing is left behind.
+#include "update_fixture.h"
+
+#include <ostream>
+
+namespace {
+
+// How a unit can fail one exchange. Error replies with a non-zero code are refusals: the unit
+// does not carry the command out. One with code 0 counts as success, so that unit did the work.
+struct FaultColumn {
+    const char* name;
+    sim::Fault fault;
+    DWORD lastError;                        // what the double's failing transfer leaves behind
+};
+enum Column { writeFails, readFails, unplugged, errorZero, error16, error32, wrongStatus, noisy, columnCount };
+const FaultColumn columns[columnCount] = {
+    {"WriteFails", transportFault(sim::FaultKind::WriteFails), ERROR_GEN_FAILURE},
+    {"ReadFails", transportFault(sim::FaultKind::ReadFails), ERROR_GEN_FAILURE},
+    {"Unplugged", transportFault(sim::FaultKind::Unplug), ERROR_DEVICE_NOT_CONNECTED},
+    {"ErrorCode0", flaggedReply(0), 0},
+    {"ErrorCode16Bit", errorReply(0x0105), 0},
+    {"ErrorCode32Bit", errorReply(0x00010000), 0},  // the low half is zero: a 16-bit code reads 0
+    {"WrongStatusByte", statusByte(0), 0},          // the byte itself comes from the row
+    {"NoisyReply", {sim::FaultKind::NoisyReply, 0, std::nullopt}, 0},
+};
+
+// What the window shows after start-up.
+enum class Screen {
+    Ready,                                  // hint 40000, Update enabled, the controller's versions
+    ReadyWithoutInfo,                       // the same, but the information block was not taken
+    NoUnit,                                 // hint 40017 with the instructions
+    WrongMode,                              // hint 40015 with the instructions
+    NoController,                           // hint 40016 with the instructions
+    Incompatible,                           // the incompatibility box, then hint 40035
+};
+
+struct IdentificationRow {
+    const char* name;
+    std::uint32_t exchange;                 // from 1
+    bool loaderMode;                        // the unit runs its own loader: ReadMemory is asked
+    std::uint8_t wrongStatus;
+    Screen screens[columnCount];
+};
+
+using enum Screen;
+const IdentificationRow identificationRows[] = {
+    {"GetStatus", 1, false, 0x01, {NoUnit, NoUnit, NoUnit, NoController, NoController, NoController, WrongMode, Ready}},
+    {"ReadMemory", 2, true, 0x00, {NoUnit, NoUnit, NoUnit, WrongMode, WrongMode, WrongMode, WrongMode, WrongMode}},
+    {"ReadTargetInfo", 2, false, 0x01,
+     {NoUnit, NoUnit, NoUnit, ReadyWithoutInfo, NoUnit, ReadyWithoutInfo, Ready, Ready}},
+    {"ReadTargetIdentity", 3, false, 0x01,
+     {NoUnit, NoUnit, NoUnit, Incompatible, NoUnit, Incompatible, Ready, Ready}},
+};
+
+// The update of the default unit: identification is exchanges 1 to 3, then lock, unprotect,
+// erase, address, 2,048 blocks, restore and release.
+constexpr std::uint32_t lockExchange = 4;
+constexpr std::uint32_t firstBlockExchange = 8;
+constexpr std::uint32_t blocks = 2048;
+constexpr std::uint32_t releaseExchange = firstBlockExchange + blocks + 1;
+constexpr std::uint32_t succeeds = 0;       // a code of 0 never fails an update
+constexpr std::uint32_t fromTransfer = 1;   // the transfer's own result: -2 written, -3 read
+
+struct UpdateRow {
+    const char* name;
+    std::uint32_t exchange;
+    unsigned text;                          // the failure text; 0: nothing can fail here
+    std::uint8_t wrongStatus;
+    std::uint32_t codes[columnCount];       // what the box shows as the code, or succeeds
+};
+
+constexpr std::uint32_t t = fromTransfer;
+const UpdateRow updateRows[] = {
+    // Only byte 3 confirms the lock: a refusal's byte 3 is 0, but a unit that engaged the lock
+    // and flags code 0 still says 1 there.
+    {"Lock", lockExchange, 40026, 0x00, {t, t, t, succeeds, 1627, 1627, 1627, succeeds}},
+    {"Unprotect", lockExchange + 1, 40027, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, 1627, succeeds}},
+    {"Erase", lockExchange + 2, 40028, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
+    {"Address", lockExchange + 3, 40008, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
+    {"FirstBlock", firstBlockExchange, 40009, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
+    {"MiddleBlock", firstBlockExchange + blocks / 2, 40009, 0x01,
+     {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
+    {"LastBlock", firstBlockExchange + blocks - 1, 40009, 0x01,
+     {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
+    // The closing commands report nothing: the firmware is in.
+    {"Restore", releaseExchange - 1, 0, 0x00, {succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds}},
+    {"Release", releaseExchange, 0, 0x01, {succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds}},
+};
+
+template <typename Row>
+struct Cell {
+    const Row* row;
+    Column column;
+};
+
+template <typename Row>
+std::vector<Cell<Row>> cells(const Row* rows, std::size_t count)
+{
+    std::vector<Cell<Row>> all;
+    for (std::size_t r = 0; r < count; ++r)
+        for (int c = 0; c < columnCount; ++c)
+            all.push_back({&rows[r], static_cast<Column>(c)});
+    return all;
+}
+
+template <typename Row>
+std::string cellName(const ::testing::TestParamInfo<Cell<Row>>& info)
+{
+    return std::string(info.param.row->name) + "_" + columns[info.param.column].name;
+}
+
+sim::Fault faultOf(Column column, std::uint8_t statusForTheRow)
+{
+    sim::Fault fault = columns[column].fault;
+    if (column == wrongStatus)
+        fault.status = statusForTheRow;
+    return fault;
+}
+
+// GoogleTest prints parameters (found by argument-dependent lookup); a cell is named by its row and column.
+template <typename Row>
+void PrintTo(const Cell<Row>& cell, std::ostream* os)
+{
+    *os << cell.row->name << " / " << columns[cell.column].name;
+}
+
+std::wstring hex8(std::uint32_t value)
+{
+    wchar_t text[16];
+    std::swprintf(text, 16, L"0x%08x", value);
+    return text;
+}
+
+}
+
+class IdentificationFaults : public AppTest, public ::testing::WithParamInterface<Cell<IdentificationRow>> {};
+class UpdateFaults : public AppTest, public ::testing::WithParamInterface<Cell<UpdateRow>> {};
+
+TEST_P(IdentificationFaults, StartUpShowsWhatTheUnitAnswered)
+{
+    const IdentificationRow& row = *GetParam().row;
+    Column column = GetParam().column;
+    Screen screen = row.screens[column];
+    sim::UnitIdentity identity;
+    identity.bootMode = row.loaderMode ? 0x01 : 0x00;
+    win32double::HidInterface& device = win32double::attachUnit(identity);
+    device.unit->addFault({sim::FaultTrigger::Exchange, row.exchange, faultOf(column, row.wrongStatus)});
+    runUpdater();
+
+    bool ready = screen == Ready || screen == ReadyWithoutInfo;
+    const std::map<Screen, std::wstring> hints = {
+        {Ready, message(40000)},
+        {ReadyWithoutInfo, message(40000)},
+        {NoUnit, instructedHint(40017)},
+        {WrongMode, instructedHint(40015)},
+        {NoController, instructedHint(40016)},
+        {Incompatible, instructedHint(40035)},
+    };
+    EXPECT_EQ(hints.at(screen), win32double::controlText(40004));
+    EXPECT_EQ(ready, win32double::controlEnabled(1002));
+    EXPECT_EQ(ready ? L"1.3" : L"0.0.0", win32double::controlText(40013));
+    EXPECT_EQ(ready ? L"1.2" : L"0.0.0", win32double::controlText(40014));
+    EXPECT_EQ(screen == Ready ? L"1.16" : screen == ReadyWithoutInfo ? L"0.0" : L"0.0.0",
+              win32double::controlText(40015));
+    EXPECT_EQ(ready, win32double::controlEnabled(40015));
+    ASSERT_EQ(screen == Incompatible ? 1u : 0u, win32double::messageBoxes().size());
+    if (screen == Incompatible) {
+        EXPECT_EQ(0x40u, win32double::messageBoxes()[0].flags);
+    }
+
+    // Identification stops at a failed exchange and at a refused information block; a unit in
+    // its loader is asked for its version, a controller that is not updatable for nothing more.
+    std::size_t exchanges = device.unit->transcript().size();
+    std::size_t expected = screen == NoUnit ? row.exchange : screen == NoController ? 1u
+                           : row.loaderMode || screen == WrongMode                ? 2u
+                                                                                  : 3u;
+    EXPECT_EQ(expected, exchanges);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryExchange, IdentificationFaults,
+                         ::testing::ValuesIn(cells(identificationRows, std::size(identificationRows))),
+                         cellName<IdentificationRow>);
+
+TEST_P(UpdateFaults, UpdateEndsAsTheUnitAnsweredAndARePlugUpdatesCleanly)
+{
+    const UpdateRow& row = *GetParam().row;
+    Column column = GetParam().column;
+    std::uint32_t code = row.codes[column];
+    if (code == fromTransfer)
+        code = column == readFails ? 0xFFFFFFFD : 0xFFFFFFFE;
+    std::vector<std::uint8_t> image = storedImage(172);     // 20 cells, variant 250
+    win32double::HidInterface& device = win32double::attachUnit();
+    device.unit->addFault({sim::FaultTrigger::Exchange, row.exchange, faultOf(column, row.wrongStatus)});
+
+    bool progressGoneAtTheBox = true;
+    win32double::whileMessageBoxShown([&](const win32double::MessageBoxCall& box) {
+        const win32double::Window* progress = win32double::topLevelWindow(L"msctls_progress32");
+        if (box.flags == MB_ICONERROR)
+            progressGoneAtTheBox = progress == nullptr || progress->destroyed;
+    });
+    win32double::HidInterface* again = nullptr;
+    runUpdater([&] {
+        SetLastError(0);
+        win32double::pressButton(1002);
+        if (code == succeeds)
+            return;
+        // The failed update let the unit go and says so.
+        EXPECT_EQ(INVALID_HANDLE_VALUE, ConnectedUnit.handle);
+        EXPECT_EQ(message(40030), win32double::controlText(40004));
+        EXPECT_FALSE(win32double::controlEnabled(1002));
+        EXPECT_EQ(L"0.0.0", win32double::controlText(40015));
+        EXPECT_FALSE(win32double::controlEnabled(40015));
+        // The failed unit is pulled out and plugged in again, without the fault.
+        win32double::detach(device);
+        sendDeviceChange(DBT_DEVICEREMOVECOMPLETE, broadcast(device.path));
+        again = &win32double::attachUnit();
+        sendDeviceChange(DBT_DEVICEARRIVAL, broadcast(again->path));
+        EXPECT_EQ(message(40000), win32double::controlText(40004));
+        EXPECT_TRUE(win32double::pressButton(1002));
+    });
+
+    const auto& boxes = win32double::messageBoxes();
+    const auto& flash = (code == succeeds ? device : *again).unit->flash();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin())) << "the controller holds the image";
+    EXPECT_EQ(message(40032), win32double::controlText(40004));
+    if (code == succeeds) {
+        EXPECT_EQ(1u, boxes.size()) << "the warning only";
+        return;
+    }
+    ASSERT_EQ(3u, boxes.size()) << "the warning, the failure, the warning of the retry";
+    std::wstring line = L"The system shows following errorcode: " + hex8(code) + L"-" + hex8(columns[column].lastError);
+    EXPECT_EQ(message(row.text) + L"\r\n" + line, boxes[1].text);
+    EXPECT_EQ(message(40002), boxes[1].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes[1].flags);
+    EXPECT_TRUE(progressGoneAtTheBox);
+    // Nothing after the failed exchange: no restore, no release.
+    EXPECT_EQ(row.exchange, device.unit->transcript().size());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryExchange, UpdateFaults, ::testing::ValuesIn(cells(updateRows, std::size(updateRows))),
+                         cellName<UpdateRow>);
