@@ -1,0 +1,192 @@
+// The order of what the window and the unit go through on each main path, compared as one
+// sequence: closing the unit, boxes, hint, panel, button, progress window and timer. The
+// exchanges themselves are left out here; their bytes and waits are checked elsewhere.
+#include "update_fixture.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Lines operator+(Lines a, const Lines& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Lines uiJournal()
+{
+    Lines lines;
+    for (const std::string& line : win32double::journal())
+        if (line.rfind("WriteFile", 0) != 0 && line.rfind("ReadFile", 0) != 0 && line.rfind("Sleep", 0) != 0)
+            lines.push_back(line);
+    return lines;
+}
+
+// The pieces, each in the order the window's own rules give.
+const Lines startUp = {"DialogBoxIndirectParamW", "SetWindowTextW dialog", "SetWindowTextW 40010",
+                       "SetWindowTextW 1005",     "SetWindowTextW 40011",  "RegisterDeviceNotificationW"};
+Lines opened(const std::string& path)
+{
+    return {"CreateFileW " + path, "SetupDiDestroyDeviceInfoList", "HidD_FreePreparsedData"};
+}
+const Lines nothingFound = {"SetupDiDestroyDeviceInfoList"};
+const Lines instructedHint = {"SetWindowTextW 40004", "SetWindowTextW 40004"};     // status, then instructions
+const Lines hint = {"SetWindowTextW 40004"};
+const Lines filledPanel = {"EnableWindow 40013 1", "EnableWindow 40014 1", "EnableWindow 40015 1",
+                           "EnableWindow 40010 1", "EnableWindow 1005 1",  "EnableWindow 40011 1",
+                           "SetWindowTextW 40013", "SetWindowTextW 40014", "SetWindowTextW 40015",
+                           "SetWindowTextW 40010"};
+const Lines emptyPanel = {"SetWindowTextW 40013", "SetWindowTextW 40014", "SetWindowTextW 40015",
+                          "EnableWindow 40013 0", "EnableWindow 40014 0", "EnableWindow 40015 0",
+                          "EnableWindow 40010 0", "EnableWindow 1005 0",  "EnableWindow 40011 0"};
+const Lines updateOn = {"EnableWindow 1002 1"};
+const Lines updateOff = {"EnableWindow 1002 0"};
+Lines closed(const std::string& path)
+{
+    return {"CloseHandle " + path};
+}
+Lines closeWindow(const std::string& heldPath)
+{
+    Lines lines = {"UnregisterDeviceNotification"};
+    if (!heldPath.empty())
+        lines.push_back("CloseHandle " + heldPath);
+    lines.push_back("EndDialog 2");
+    return lines;
+}
+// The progress window: created and raised, then raised once more with both shown, once the
+// main window is in the foreground after the first block.
+const Lines blockTransfer = {"timeBeginPeriod 1",
+                             "CreateWindowExW msctls_progress32",
+                             "SetWindowPos dialog",
+                             "SetWindowPos msctls_progress32",
+                             "SetWindowPos dialog",
+                             "SetWindowPos msctls_progress32",
+                             "ShowWindow dialog 5",
+                             "ShowWindow msctls_progress32 5",
+                             "DestroyWindow msctls_progress32",
+                             "timeEndPeriod 1"};
+
+std::string narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+struct PathCase {
+    const char* name;
+    std::function<Lines()> run;             // runs the updater, returns the expected sequence
+};
+
+void PrintTo(const PathCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+std::string attach(std::uint32_t type, std::uint8_t mode = 0, std::uint16_t state = 3)
+{
+    sim::UnitIdentity identity;
+    identity.deviceTypeCode = type;
+    identity.bootMode = mode;
+    identity.targetState = state;
+    return narrow(win32double::attachUnit(identity).path);
+}
+
+// Starts with the unit and leaves the main window in the foreground, then runs the script.
+void runWith(std::function<void()> script)
+{
+    win32double::whileDialogRuns([script](HWND dialog) {
+        win32double::setForegroundWindow(dialog);
+        script();
+        win32double::pressButton(2);
+    });
+    wWinMain(win32double::moduleInstance(), nullptr, const_cast<LPWSTR>(L""), 1);
+}
+
+const PathCase paths[] = {
+    {"StartAccepted",
+     [] {
+         std::string unit = attach(0x140FA0FA);
+         runWith([] {});
+         return startUp + opened(unit) + hint + updateOn + filledPanel + closeWindow(unit);
+     }},
+    {"StartNoUnit",
+     [] {
+         runWith([] {});
+         return startUp + nothingFound + updateOff + instructedHint + emptyPanel + closeWindow("");
+     }},
+    {"StartWrongMode",
+     [] {
+         std::string unit = attach(0x140FA0FA, 1);
+         runWith([] {});
+         return startUp + opened(unit) + updateOff + closed(unit) + instructedHint + emptyPanel + closeWindow("");
+     }},
+    {"StartNoController",
+     [] {
+         std::string unit = attach(0x140FA0FA, 0, 2);
+         runWith([] {});
+         return startUp + opened(unit) + updateOff + closed(unit) + instructedHint + emptyPanel + closeWindow("");
+     }},
+    {"StartRecognisedOnly",
+     [] {
+         std::string unit = attach(0x0A0640AA);
+         runWith([] {});
+         return startUp + opened(unit) + filledPanel + closeWindow(unit);
+     }},
+    {"StartIncompatible",
+     [] {
+         std::string unit = attach(0x0BADC0DE);
+         runWith([] {});
+         return startUp + opened(unit) + updateOff + closed(unit) + Lines{"MessageBoxW"} + instructedHint + emptyPanel +
+                closeWindow("");
+     }},
+    {"ArrivalAccepted",
+     [] {
+         std::string unit;
+         runWith([&] {
+             win32double::HidInterface& device = win32double::attachUnit();
+             unit = narrow(device.path);
+             sendDeviceChange(DBT_DEVICEARRIVAL, broadcast(device.path));
+         });
+         return startUp + nothingFound + updateOff + instructedHint + emptyPanel + opened(unit) + hint + filledPanel +
+                updateOn + closeWindow(unit);
+     }},
+    {"RemovalOfTheHeldUnit",
+     [] {
+         win32double::HidInterface& device = win32double::attachUnit();
+         std::string unit = narrow(device.path);
+         runWith([&] {
+             win32double::detach(device);
+             sendDeviceChange(DBT_DEVICEREMOVECOMPLETE, broadcast(device.path));
+         });
+         return startUp + opened(unit) + hint + updateOn + filledPanel + closed(unit) + updateOff + emptyPanel +
+                instructedHint + closeWindow("");
+     }},
+    {"UpdateSucceeds",
+     [] {
+         std::string unit = attach(0x140FA0FA);
+         runWith([] { win32double::pressButton(1002); });
+         return startUp + opened(unit) + hint + updateOn + filledPanel + Lines{"MessageBoxW"} + blockTransfer +
+                updateOff + filledPanel + hint + closeWindow(unit);
+     }},
+    {"UpdateFailsAtTheSecondBlock",
+     [] {
+         win32double::HidInterface& device = win32double::attachUnit();
+         device.unit->addFault({sim::FaultTrigger::Block, 2, transportFault(sim::FaultKind::ReadFails)});
+         std::string unit = narrow(device.path);
+         runWith([] { win32double::pressButton(1002); });
+         return startUp + opened(unit) + hint + updateOn + filledPanel + Lines{"MessageBoxW"} + blockTransfer +
+                closed(unit) + updateOff + emptyPanel + Lines{"MessageBoxW"} + hint + closeWindow("");
+     }},
+};
+
+}
+
+class MainPaths : public AppTest, public ::testing::WithParamInterface<PathCase> {};
+
+TEST_P(MainPaths, FollowTheirOrderAsOneSequence)
+{
+    Lines expected = GetParam().run();
+    EXPECT_EQ(expected, uiJournal());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, MainPaths, ::testing::ValuesIn(paths),
+                         [](const ::testing::TestParamInfo<PathCase>& row) { return std::string(row.param.name); });
