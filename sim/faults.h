@@ -15,6 +15,7 @@ enum class FaultKind {
     Unplug,         // the unit is pulled out just before this request
     NoisyReply,     // the unit acts on the request; every byte the host must not examine is noise,
                     // and byte 1 is 0xFF where the host never looks at it
+    Silent,         // the unit takes the request and never answers: the host waits until it is pulled out
 };
 
 struct Fault {

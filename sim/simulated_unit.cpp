@@ -28,6 +28,7 @@ const char* faultName(FaultKind kind)
     case FaultKind::FlaggedReply: return "fault:flagged-reply";
     case FaultKind::Unplug: return "fault:unplugged";
     case FaultKind::NoisyReply: return "fault:noisy-reply";
+    case FaultKind::Silent: return "fault:silent";
     }
     return "fault";
 }
@@ -59,9 +60,9 @@ bool SimulatedUnit::write(const std::uint8_t* data, std::size_t length, double n
     entry.writeMs = nowMs - attachedAtMs_;
     pendingReply_.reset();
     note_.clear();
+    silent_ = false;
     if (length > 1 && data[1] == writeBlock)
         ++blockRequests_;
-    lastCommand_ = length > 1 ? data[1] : 0;
 
     const Fault* fault = plugged_ ? faultFor(data, length) : nullptr;
     if (fault != nullptr) {
@@ -78,6 +79,9 @@ bool SimulatedUnit::write(const std::uint8_t* data, std::size_t length, double n
 
     entry.writeOk = true;
     entry.request.assign(data, data + length);
+    silent_ = fault != nullptr && fault->kind == FaultKind::Silent;
+    if (silent_)
+        return true;
     pendingReply_ = fault != nullptr ? faultReply(*fault, data, length) : answer(data, length);
     if (!note_.empty())
         entry.note = note_;
@@ -127,19 +131,6 @@ bool SimulatedUnit::read(std::uint8_t* data, std::size_t length, double nowMs)
     entry.readOk = true;
     entry.reply = *reply;
     return true;
-}
-
-bool SimulatedUnit::unplugDueBeforeNextRequest() const
-{
-    bool blockNext = lastCommand_ == writeBlock || lastCommand_ == setWriteAddress;
-    for (const FaultRule& rule : faults_) {
-        if (rule.fault.kind != FaultKind::Unplug)
-            continue;
-        if ((rule.trigger == FaultTrigger::Exchange && rule.match == exchanges_ + 1) ||
-            (rule.trigger == FaultTrigger::Block && blockNext && rule.match == blockRequests_ + 1))
-            return true;
-    }
-    return false;
 }
 
 // Every byte starts as noise (or zero); the answer then writes the bytes the host examines.

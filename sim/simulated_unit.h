@@ -42,6 +42,9 @@ public:
     bool read(std::uint8_t* data, std::size_t length, double nowMs);
 
     void unplug() { plugged_ = false; }
+    // The last request was taken and will never be answered (a Silent fault): a host that can
+    // block leaves the reader waiting; one that cannot fails the read.
+    bool silent() const { return silent_; }
     bool plugged() const { return plugged_; }
 
     // The controller's flash and the unit's update state.
@@ -58,11 +61,6 @@ public:
     // side), then the note when there is one.
     std::string transcriptText() const;
     static std::string transcriptLine(const TranscriptEntry& entry);
-
-    // True when a fault rule pulls the unit out before the request that comes next: a host that
-    // keeps requests in a buffer (a pipe) can only fail the write if the unit goes first.
-    // A block unplug is due once the address is set or the block before it was answered.
-    bool unplugDueBeforeNextRequest() const;
 
 private:
     using Report = std::vector<std::uint8_t>;
@@ -99,7 +97,7 @@ private:
 
     std::uint32_t exchanges_ = 0;
     std::uint32_t blockRequests_ = 0;
-    std::uint8_t lastCommand_ = 0;
+    bool silent_ = false;
     bool forcedNoise_ = false;              // a NoisyReply fault: noise whatever the identity says
     std::string note_;                      // for the exchange under way
     std::optional<Report> pendingReply_;

@@ -70,6 +70,10 @@ bool applyFaultKey(const std::string& key, const std::string& value, std::vector
         faults.push_back({FaultTrigger::Command, a, {FaultKind::ReadFails, 0, std::nullopt}});
     else if (key == "write_fails_on" && parseNumber(value, a))
         faults.push_back({FaultTrigger::Command, a, {FaultKind::WriteFails, 0, std::nullopt}});
+    else if (key == "silent_on" && parseNumber(value, a))
+        faults.push_back({FaultTrigger::Command, a, {FaultKind::Silent, 0, std::nullopt}});
+    else if (key == "silent_at_block" && parseNumber(value, a))
+        faults.push_back({FaultTrigger::Block, a, {FaultKind::Silent, 0, std::nullopt}});
     else if (key == "noisy_on" && parseNumber(value, a))
         faults.push_back({FaultTrigger::Command, a, {FaultKind::NoisyReply, 0, std::nullopt}});
     else

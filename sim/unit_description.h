@@ -24,6 +24,8 @@ struct UnitDescription {
 //   read_fails_on=CMD     the reply to every CMD cannot be read
 //   write_fails_on=CMD    every request with command code CMD cannot be written
 //   noisy_on=CMD          every reply to CMD is as noisy as the protocol allows
+//   silent_on=CMD         every request with command code CMD is taken and never answered
+//   silent_at_block=N     the Nth WriteBlock is taken and never answered
 // An empty text is the default unit. Returns false, with a message in error, on anything unknown.
 bool parseUnitDescription(const std::string& text, UnitDescription& description, std::string& error);
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace dropin {
+namespace host {
 
 namespace {
 
@@ -34,8 +34,9 @@ std::wstring simulationOutFolder()
 
 bool askSimulation(const std::wstring& outFolder, const std::string& request, std::string& answer)
 {
-    // The pipe may not exist yet, or serve another client for a moment: up to 10 s.
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    // The host may not have published its pipe yet (it does once its units are present), or a
+    // leftover record may name a host that has gone: up to 60 s.
+    for (int attempt = 0; attempt < 600; ++attempt) {
         std::string pipeName = controlPipeName(outFolder);
         HANDLE pipe = pipeName.empty() ? INVALID_HANDLE_VALUE
                                        : CreateFileA(pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,

@@ -3,12 +3,12 @@
 
 #include <string>
 
-namespace dropin {
+namespace host {
 
 // The simulation's output folder: %ZEFRAN_SIM_OUT%, else %TEMP%\zefran-sim.
 std::wstring simulationOutFolder();
 
-// Sends one request to the updater whose drop-ins write into outFolder; false when nobody answers.
+// Sends one request to the host that writes into outFolder; false when nobody answers.
 bool askSimulation(const std::wstring& outFolder, const std::string& request, std::string& answer);
 
 }

@@ -1,8 +1,10 @@
-// zefran-sim-ctl: plugs simulated units in and out of a running updater.
-//   zefran-sim-ctl attach <unit description>     prints the new unit's number
-//   zefran-sim-ctl detach <n>
-//   zefran-sim-ctl clients <n>            prints how many handles the updater holds open on unit n
-// It finds the updater through %ZEFRAN_SIM_OUT% (else %TEMP%\zefran-sim), as the drop-ins do.
+// zefran-sim-ctl: plugs simulated units in and out while the host runs them.
+//   zefran-sim-ctl attach [<unit description>]   prints the new unit's number once it is present
+//   zefran-sim-ctl detach <n>                    returns once unit n is gone
+//   zefran-sim-ctl clients <n>                   prints how many handles the updater holds on unit n
+//   zefran-sim-ctl wait <n>                      returns once n units are attached
+//   zefran-sim-ctl stop                          detaches every unit and ends the host
+// It finds the host through %ZEFRAN_SIM_OUT% (else %TEMP%\zefran-sim), as the host does.
 #include "control_client.h"
 
 #include <cstdio>
@@ -11,18 +13,21 @@
 int main(int argc, char** argv)
 {
     std::string verb = argc > 1 ? argv[1] : "";
-    if (argc < 2 || argc > 3 || (verb != "attach" && verb != "detach" && verb != "clients") ||
-        (verb != "attach" && argc != 3)) {
-        std::fprintf(stderr, "usage: zefran-sim-ctl attach [<unit description>] | detach <n> | clients <n>\n");
+    bool numbered = verb == "detach" || verb == "clients" || verb == "wait";
+    bool valid = (numbered && argc == 3) || (verb == "attach" && argc <= 3) || (verb == "stop" && argc == 2);
+    if (!valid) {
+        std::fprintf(stderr, "usage: zefran-sim-ctl attach [<unit description>] | detach <n> | clients <n> | wait <n> | stop\n");
         return 2;
     }
     std::string request = verb + (argc == 3 ? std::string(" ") + argv[2] : std::string());
     std::string answer;
-    if (!dropin::askSimulation(dropin::simulationOutFolder(), request, answer)) {
-        std::fprintf(stderr, "zefran-sim-ctl: no running updater with simulated units answers\n");
+    if (!host::askSimulation(host::simulationOutFolder(), request, answer)) {
+        std::fprintf(stderr, "zefran-sim-ctl: no simulation host answers (start zefran-sim-host.exe first)\n");
         return 1;
     }
-    bool ok = answer.rfind("ok ", 0) == 0;
-    std::fprintf(ok ? stdout : stderr, "%s\n", ok ? answer.substr(3).c_str() : answer.c_str());
+    bool ok = answer == "ok" || answer.rfind("ok ", 0) == 0;
+    std::string shown = ok ? (answer.size() > 3 ? answer.substr(3) : "") : answer;
+    if (!shown.empty())
+        std::fprintf(ok ? stdout : stderr, "%s\n", shown.c_str());
     return ok ? 0 : 1;
 }

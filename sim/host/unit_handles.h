@@ -1,0 +1,15 @@
+// Whether the updater holds a unit open. hidclass answers the opens itself, so the driver never
+// sees them, and Wine does not enforce sharing on a device's files, so an exclusive open is not
+// refused either. Wine's handle table is visible, though: each handle the updater holds is
+// duplicated into the host and compared by object name with a handle of the host's own on the
+// unit's HID interface.
+#pragma once
+
+#include <string>
+
+namespace host {
+
+// Handles open on the unit's HID interface in processes running zefran-hvi-updater.exe.
+int updaterHandlesOn(const std::wstring& instanceId);
+
+}

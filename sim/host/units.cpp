@@ -1,0 +1,128 @@
+#include "units.h"
+
+#include "host_unit.h"
+#include "root_devices.h"
+#include "unit_handles.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+namespace host {
+
+namespace {
+
+// Adding takes about 0.25 s and removing about 0.3 s on an idle machine; the limits leave room
+// for a loaded one.
+constexpr unsigned interfaceTimeoutMs = 20000;
+
+SRWLOCK registryLock = SRWLOCK_INIT;
+std::vector<std::unique_ptr<HostUnit>> attached;
+int nextNumber = 0;
+std::wstring outFolder;
+
+std::unique_ptr<HostUnit> take(int number)
+{
+    AcquireSRWLockExclusive(&registryLock);
+    std::unique_ptr<HostUnit> unit;
+    for (auto it = attached.begin(); it != attached.end(); ++it) {
+        if ((*it)->number() == number) {
+            unit = std::move(*it);
+            attached.erase(it);
+            break;
+        }
+    }
+    ReleaseSRWLockExclusive(&registryLock);
+    return unit;
+}
+
+DWORD WINAPI detachThread(LPVOID parameter)
+{
+    detachUnit(static_cast<int>(reinterpret_cast<INT_PTR>(parameter)));
+    return 0;
+}
+
+}
+
+void setOutFolder(const std::wstring& folder)
+{
+    outFolder = folder;
+}
+
+int attachUnit(const sim::UnitDescription& description, std::string& error)
+{
+    AcquireSRWLockExclusive(&registryLock);
+    int number = nextNumber++;
+    ReleaseSRWLockExclusive(&registryLock);
+    auto unit = std::make_unique<HostUnit>(number, description, outFolder, detachUnitLater);
+    std::wstring id = unit->instanceId();
+    if (!unit->listen()) {
+        error = "the unit's pipe could not be created";
+        return -1;
+    }
+    if (!addRootDevice(id, error))
+        return -1;
+    AcquireSRWLockExclusive(&registryLock);
+    attached.push_back(std::move(unit));
+    ReleaseSRWLockExclusive(&registryLock);
+    if (!waitForInterface(id, true, interfaceTimeoutMs)) {
+        error = "the unit's HID interface did not appear";
+        detachUnit(number);
+        return -1;
+    }
+    return number;
+}
+
+bool detachUnit(int number)
+{
+    std::unique_ptr<HostUnit> unit = take(number);
+    if (!unit)
+        return false;
+    // The device goes first: hidclass fails the read the updater waits in, and the driver lets
+    // go of the pipe; then the pipe closes.
+    removeRootDevice(unit->instanceId());
+    waitForInterface(unit->instanceId(), false, interfaceTimeoutMs);
+    unit->stop();
+    return true;
+}
+
+void detachUnitLater(int number)
+{
+    HANDLE thread = CreateThread(nullptr, 0, detachThread, reinterpret_cast<LPVOID>(static_cast<INT_PTR>(number)), 0, nullptr);
+    if (thread != nullptr)
+        CloseHandle(thread);
+}
+
+void detachAllUnits()
+{
+    for (;;) {
+        AcquireSRWLockShared(&registryLock);
+        int number = attached.empty() ? -1 : attached.front()->number();
+        ReleaseSRWLockShared(&registryLock);
+        if (number < 0)
+            return;
+        detachUnit(number);
+    }
+}
+
+int attachedUnits()
+{
+    AcquireSRWLockShared(&registryLock);
+    int count = static_cast<int>(attached.size());
+    ReleaseSRWLockShared(&registryLock);
+    return count;
+}
+
+int unitClients(int number)
+{
+    std::wstring id;
+    AcquireSRWLockShared(&registryLock);
+    for (const auto& unit : attached)
+        if (unit->number() == number)
+            id = unit->instanceId();
+    ReleaseSRWLockShared(&registryLock);
+    return id.empty() ? -1 : updaterHandlesOn(id);
+}
+
+}

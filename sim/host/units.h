@@ -1,0 +1,25 @@
+// The simulated units the host serves: those of ZEFRAN_SIM_UNITS at start, and those that
+// zefran-sim-ctl attaches and detaches later. Each is a root device of the prefix while attached.
+#pragma once
+
+#include "unit_description.h"
+
+#include <string>
+
+namespace host {
+
+void setOutFolder(const std::wstring& folder);
+
+// Returns the new unit's number once its HID interface is present, or -1 with error set.
+int attachUnit(const sim::UnitDescription& description, std::string& error);
+// Removes the root device and waits until its interface is gone; false when n is not attached.
+bool detachUnit(int number);
+void detachUnitLater(int number);           // for a unit's own thread, which cannot wait for itself
+void detachAllUnits();
+
+// The number of units attached now.
+int attachedUnits();
+// How many handles the updater holds open on unit n; -1 when n is not attached.
+int unitClients(int number);
+
+}
