@@ -1,4 +1,5 @@
 // The update under Wine, in real time, against a simulated controller.
+#include "bare_client.h"
 #include "expected_texts.h"
 #include "screen.h"
 #include "ui_driver.h"
@@ -59,14 +60,23 @@ TEST(Update, CompleteUpdateLeavesTheCarriedImageInTheController)
     HWND dialog = updater.window();
     ASSERT_NE(nullptr, dialog);
 
-    DWORD started = GetTickCount();
     startUpdate(dialog);
+    DWORD started = GetTickCount();
     ASSERT_TRUE(waitForText(dialog, 40004, e2e::message(40032), 180000));
     DWORD elapsed = GetTickCount() - started;
-    std::printf("update of %zu bytes took %lu ms; the prescribed waits add up to 46040 ms\n", image.size(),
-                static_cast<unsigned long>(elapsed));
     EXPECT_GE(elapsed, 46040u);
     EXPECT_LT(elapsed, 46040u + 15000u) << "the waits must not stretch much";
+
+    // A bare client with the same exchanges and waits, on a second unit of the same stack.
+    ASSERT_EQ("1", updater.control("attach"));
+    e2e::BareRun bare = e2e::bareUpdate(e2e::unitInterfacePath(1), image);
+    ASSERT_TRUE(bare.ok);
+    EXPECT_TRUE(startsWith(updater.flash(1), image)) << "the bare client's update is a real one";
+    std::printf("update of %zu bytes: updater %lu ms, bare client %.0f ms, ratio %.3f; the prescribed waits add up "
+                "to 46040 ms\n",
+                image.size(), static_cast<unsigned long>(elapsed), bare.totalMs, elapsed / bare.totalMs);
+    std::printf("round trip over %zu exchanges: median %.3f ms, p99 %.3f ms\n", bare.roundTripsMs.size(),
+                e2e::percentile(bare.roundTripsMs, 0.5), e2e::percentile(bare.roundTripsMs, 0.99));
 
     EXPECT_FALSE(ui::controlEnabled(dialog, 1002));
     EXPECT_EQ(L"1.18", ui::controlText(dialog, 40015));

@@ -3,6 +3,8 @@
 #include "control_client.h"
 #include "ui_driver.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -23,8 +25,7 @@ std::string narrow(const std::wstring& text)
     return result;
 }
 
-// This process's environment with the simulation's variables set. The drop-ins come first for
-// the updater alone through the prefix's per-application DLL overrides.
+// This process's environment with the simulation's variables set, for the host.
 std::vector<wchar_t> environmentFor(const std::wstring& units, const std::wstring& outFolder)
 {
     std::vector<std::wstring> variables = {L"ZEFRAN_SIM_UNITS=" + units, L"ZEFRAN_SIM_OUT=" + outFolder};
@@ -43,6 +44,37 @@ std::vector<wchar_t> environmentFor(const std::wstring& units, const std::wstrin
     }
     block.push_back(L'\0');
     return block;
+}
+
+// How many units ZEFRAN_SIM_UNITS attaches at start.
+int unitCount(const std::string& units)
+{
+    if (units == "none")
+        return 0;
+    return 1 + static_cast<int>(std::count(units.begin(), units.end(), ';'));
+}
+
+PROCESS_INFORMATION start(const std::wstring& exe, wchar_t* environment)
+{
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, environment,
+                   runFolder().c_str(), &startup, &process);
+    return process;
+}
+
+void end(PROCESS_INFORMATION& process, DWORD graceMs)
+{
+    if (process.hProcess == nullptr)
+        return;
+    if (WaitForSingleObject(process.hProcess, graceMs) == WAIT_TIMEOUT)
+        TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    process = {};
 }
 
 std::wstring newOutFolder()
@@ -69,24 +101,21 @@ std::wstring runFolder()
 
 UpdaterProcess::UpdaterProcess(const std::string& units) : outFolder_(newOutFolder())
 {
-    std::wstring exe = runFolder() + L"\\zefran-hvi-updater.exe";
-    std::wstring commandLine = L"\"" + exe + L"\"";
     std::vector<wchar_t> environment = environmentFor(widen(units), outFolder_);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                   environment.data(), runFolder().c_str(), &startup, &process_);
+    host_ = start(runFolder() + L"\\zefran-sim-host.exe", environment.data());
+    // The host publishes its control pipe once its units are present; the updater enumerates
+    // once, at start, so it must not start before them.
+    std::string ready = control("wait " + std::to_string(unitCount(units)));
+    if (ready.rfind("error", 0) == 0)
+        std::fprintf(stderr, "the simulation host is not ready: %s\n", ready.c_str());
+    process_ = start(runFolder() + L"\\zefran-hvi-updater.exe", nullptr);
 }
 
 UpdaterProcess::~UpdaterProcess()
 {
-    if (process_.hProcess == nullptr)
-        return;
-    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
-        TerminateProcess(process_.hProcess, 99);
-    WaitForSingleObject(process_.hProcess, 5000);
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
+    end(process_, 0);
+    control("stop");                        // the host removes its devices, then ends
+    end(host_, 30000);
 }
 
 HWND UpdaterProcess::window(DWORD timeoutMs)
@@ -121,7 +150,7 @@ std::vector<std::uint8_t> UpdaterProcess::flash(int unit) const
 std::string UpdaterProcess::control(const std::string& request) const
 {
     std::string answer;
-    if (!dropin::askSimulation(outFolder_, request, answer))
+    if (!host::askSimulation(outFolder_, request, answer))
         return "error no answer";
     return answer.rfind("ok ", 0) == 0 ? answer.substr(3) : answer;
 }

@@ -1,4 +1,6 @@
-// The real updater started under Wine with simulated units, for one end-to-end scenario.
+// The real updater started under Wine with simulated units, for one end-to-end scenario: first
+// the simulation host, which makes each unit a HID device of the prefix, then, once the units
+// are present, the unmodified updater, which finds them through Wine's own HID stack.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +17,7 @@ public:
     // tests' user interface language: Wine takes LC_ALL from the Unix environment, not from a
     // Windows environment block.
     explicit UpdaterProcess(const std::string& units);
-    ~UpdaterProcess();                      // ends a process the scenario left running
+    ~UpdaterProcess();                      // ends an updater the scenario left running, then the host
     UpdaterProcess(const UpdaterProcess&) = delete;
     UpdaterProcess& operator=(const UpdaterProcess&) = delete;
 
@@ -25,18 +27,22 @@ public:
     // The simulation's record of unit n.
     std::vector<std::string> transcript(int unit) const;
     std::vector<std::uint8_t> flash(int unit) const;
-    // Asks the drop-ins: "attach <description>", "detach <n>", "clients <n>"; the answer after "ok ", or "error ...".
+    // Asks the host: "attach <description>", "detach <n>", "clients <n>", "wait <n>"; the answer
+    // after "ok ", or "error ...".
     std::string control(const std::string& request) const;
     int clients(int unit) const;            // handles the updater holds open on unit n
 
     static const std::wstring title;
 
+    DWORD processId() const { return process_.dwProcessId; }
+
 private:
     std::wstring outFolder_;
+    PROCESS_INFORMATION host_ = {};
     PROCESS_INFORMATION process_ = {};
 };
 
-// The folder the tests run from, which holds the updater, its drop-in DLLs and zefran-sim-ctl.
+// The folder the tests run from, which holds the updater, the simulation host and zefran-sim-ctl.
 std::wstring runFolder();
 
 }

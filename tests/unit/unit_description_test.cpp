@@ -62,25 +62,35 @@ TEST(UnitDescription, RefusesWhatItCannotUse)
     }
 }
 
-TEST(UnitDescription, BlockUnplugIsDueOnceTheBlockBeforeItWasAnswered)
+TEST(UnitDescription, EachFaultKeyMakesItsRuleAndNoiseCanBeSwitchedOff)
 {
-    sim::UnitDescription description;
-    std::string error;
-    ASSERT_TRUE(sim::parseUnitDescription("unplug_at_block=2", description, error));
-    sim::SimulatedUnit unit(description.identity);
-    for (const auto& rule : description.faults)
-        unit.addFault(rule);
-    auto exchange = [&unit](std::vector<std::uint8_t> request) {
-        request.resize(60, 0);
-        std::uint8_t reply[60];
-        unit.write(request.data(), request.size(), 0);
-        unit.read(reply, sizeof reply, 0);
+    struct Case {
+        const char* text;
+        sim::FaultTrigger trigger;
+        std::uint32_t match;
+        sim::FaultKind kind;
     };
-    exchange({0x01, 0x0B, 0x01, 0x01});
-    exchange({0x01, 0x20, 0x01, 0x00});
-    exchange({0x01, 0x1E, 0x04, 0x00, 0xE1, 0x96, 0x5A, 0x3C});
-    exchange({0x01, 0x1F, 0x09, 0x01, 0, 0, 0, 0, 0xE1, 0x96, 0x5A, 0x3C});
-    EXPECT_FALSE(unit.unplugDueBeforeNextRequest()) << "block 1 is still to come";
-    exchange({0x01, 0x1B, 0x30});
-    EXPECT_TRUE(unit.unplugDueBeforeNextRequest()) << "block 2 comes next";
+    const Case cases[] = {
+        {"write_fails_on=0x0B", sim::FaultTrigger::Command, 0x0B, sim::FaultKind::WriteFails},
+        {"noisy_on=8", sim::FaultTrigger::Command, 8, sim::FaultKind::NoisyReply},
+        {"silent_on=0x1E", sim::FaultTrigger::Command, 0x1E, sim::FaultKind::Silent},
+        {"silent_at_block=5", sim::FaultTrigger::Block, 5, sim::FaultKind::Silent},
+        {"unplug_at_exchange=7", sim::FaultTrigger::Exchange, 7, sim::FaultKind::Unplug},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        sim::UnitDescription description;
+        std::string error;
+        ASSERT_TRUE(sim::parseUnitDescription(c.text, description, error)) << error;
+        ASSERT_EQ(1u, description.faults.size());
+        EXPECT_EQ(c.trigger, description.faults[0].trigger);
+        EXPECT_EQ(c.match, description.faults[0].match);
+        EXPECT_EQ(c.kind, description.faults[0].fault.kind);
+        EXPECT_TRUE(description.identity.noise) << "noisy unless told otherwise";
+    }
+    sim::UnitDescription quiet;
+    std::string error;
+    ASSERT_TRUE(sim::parseUnitDescription("noise=0", quiet, error));
+    EXPECT_FALSE(quiet.identity.noise);
+    EXPECT_FALSE(sim::parseUnitDescription("noise=2", quiet, error));
 }
