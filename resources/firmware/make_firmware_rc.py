@@ -3,10 +3,13 @@
 
 Without --images it first writes deterministic high-entropy placeholder images of the stored
 IDs and sizes beside it. A placeholder must never be written into a real controller: it is not
-firmware. With --images DIR it embeds DIR/<id>.bin instead and fails on an image that is missing
-or whose size is not a multiple of 4 bytes.
+firmware. With --images DIR it embeds DIR/<id>.bin instead, and refuses the folder when an image
+is missing, when an image's size is not the catalogue's for its ID, when the folder holds a file
+it does not know, or when an image is byte for byte the placeholder of its ID (the generated
+placeholders passed as real ones). --check DIR makes the same checks and writes nothing.
 
     python3 make_firmware_rc.py --out BUILD_DIR [--images DIR]
+    python3 make_firmware_rc.py --check DIR
 """
 import argparse
 import hashlib
@@ -33,6 +36,27 @@ def placeholder(image_id, size):
     return b"".join(blocks)[:size]
 
 
+def folder_problems(folder):
+    """What makes a folder of images unfit to be embedded; empty when it is fit."""
+    if not folder.is_dir():
+        return [f"{folder} is not a folder of firmware images"]
+    problems = []
+    known = {f"{image_id}.bin" for image_id in STORED_IMAGES}
+    for entry in sorted(folder.iterdir()):
+        if entry.name not in known:
+            problems.append(f"{entry} is not a stored image of the catalogue")
+    for image_id, size in STORED_IMAGES.items():
+        image = folder / f"{image_id}.bin"
+        if not image.is_file():
+            problems.append(f"firmware image {image} is missing")
+        elif image.stat().st_size != size:
+            problems.append(f"firmware image {image} is {image.stat().st_size} bytes, "
+                            f"not the {size} the catalogue gives for image {image_id}")
+        elif image.read_bytes() == placeholder(image_id, size):
+            problems.append(f"firmware image {image} is the generated placeholder, not firmware")
+    return problems
+
+
 def write_if_changed(path, data):
     if not path.exists() or path.read_bytes() != data:
         path.write_bytes(data)
@@ -40,9 +64,19 @@ def write_if_changed(path, data):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--out", required=True, type=Path)
+    parser.add_argument("--out", type=Path)
     parser.add_argument("--images", type=Path)
+    parser.add_argument("--check", type=Path)
     args = parser.parse_args()
+    checked = args.check or args.images
+    if checked is not None:
+        problems = folder_problems(checked.resolve())
+        for problem in problems:
+            print(f"error: {problem}", file=sys.stderr)
+        if problems or args.check is not None:
+            sys.exit(1 if problems else 0)
+    if args.out is None:
+        parser.error("--out is needed to write the resources")
     args.out.mkdir(parents=True, exist_ok=True)
 
     if args.images is None:
@@ -54,12 +88,6 @@ def main():
             write_if_changed(folder / f"{image_id}.bin", placeholder(image_id, size))
     else:
         folder = args.images.resolve()
-        for image_id in STORED_IMAGES:
-            image = folder / f"{image_id}.bin"
-            if not image.is_file():
-                sys.exit(f"error: firmware image {image} is missing")
-            if image.stat().st_size % 4 != 0:
-                sys.exit(f"error: firmware image {image} is {image.stat().st_size} bytes, not a multiple of 4")
 
     lines = ["// Written by make_firmware_rc.py: the firmware images, stored in German only.",
              "LANGUAGE 0x07, 0x01"]

@@ -1,15 +1,26 @@
 # Runs the firmware resource writer against a folder of images, as -DZEFRAN_FIRMWARE_DIR does:
-# a complete folder is embedded as it is; a missing image or a size that is not a multiple of
-# 4 bytes fails. Called by CTest with -DSCRIPT=<make_firmware_rc.py> -DPYTHON=<python> -DWORK=<dir>.
-set(ids 119 120 122 124 125 126 127 128 130 131 132 133 140 141 142 143 145 146 147 148 151
-        152 153 154 155 156 157 158 159 160 170 171 172 173 174 175 176 177 200)
+# a complete folder is embedded as it is; a missing image, a size other than the catalogue's, an
+# unknown file and a generated placeholder fail. Called by CTest with -DSCRIPT=<make_firmware_rc.py>
+# -DPYTHON=<python> -DWORK=<dir>.
 
+# The stored images and their sizes, as the catalogue lists them.
+set(images 119:87552 120:87552 122:62848 124:65792 125:65792 126:23552 127:23552 128:23552
+           130:23552 131:121856 132:121856 133:121856 140:97984 141:97984 142:97968 143:58224
+           145:76224 146:97792 147:76320 148:97792 151:98304 152:64784 153:77088 154:86448
+           155:74080 156:48000 157:98304 158:98304 159:64752 160:38480 170:58336 171:58336
+           172:98304 173:98304 174:98304 175:94048 176:94032 177:94016 200:63456)
+
+# Images of the right sizes whose bytes are no placeholder's: the ID repeated.
 function(make_images folder)
     file(REMOVE_RECURSE ${folder})
     file(MAKE_DIRECTORY ${folder})
-    foreach(id IN LISTS ids)
-        file(WRITE ${folder}/${id}.bin "image${id}")    # 8 bytes
-    endforeach()
+    string(REPLACE ";" " " sizes "${images}")
+    execute_process(COMMAND ${PYTHON} -c [=[
+import sys
+for entry in sys.argv[2].split():
+    image_id, size = map(int, entry.split(":"))
+    open(f"{sys.argv[1]}/{image_id}.bin", "wb").write(bytes([image_id % 256]) * size)
+]=] ${folder} ${sizes})
 endfunction()
 
 function(run_writer folder expect_success expect_text)
@@ -39,5 +50,15 @@ file(REMOVE ${WORK}/missing/151.bin)
 run_writer(${WORK}/missing FALSE "151.bin is missing")
 
 make_images(${WORK}/odd)
-file(WRITE ${WORK}/odd/172.bin "abcdef")
-run_writer(${WORK}/odd FALSE "172.bin is 6 bytes, not a multiple of 4")
+file(WRITE ${WORK}/odd/172.bin "abcd")
+run_writer(${WORK}/odd FALSE "172.bin is 4 bytes, not the 98304 the catalogue gives for image 172")
+
+make_images(${WORK}/extra)
+file(WRITE ${WORK}/extra/150.bin "abcd")
+run_writer(${WORK}/extra FALSE "150.bin is not a stored image of the catalogue")
+
+# The placeholders a build writes, passed as real images.
+execute_process(COMMAND ${PYTHON} ${SCRIPT} --out ${WORK}/placeholder_build ERROR_QUIET)
+make_images(${WORK}/fake)
+file(COPY ${WORK}/placeholder_build/placeholders/157.bin DESTINATION ${WORK}/fake)
+run_writer(${WORK}/fake FALSE "157.bin is the generated placeholder, not firmware")
