@@ -182,6 +182,10 @@ void runUpdate()
         return;
     }
 
+    // The boxes were over the window, which answers no message until the update has ended: what
+    // they covered is painted now, or it stays blank for the length of the transfer wherever the
+    // screen keeps no copy of the window (Wine, Windows without composition).
+    UpdateWindow(mainWindow);
     UpdateFailure failure = {};
     beginPrecisePacing();
     bool written = writeFirmware(image, failure);

@@ -53,9 +53,10 @@ Lines closeWindow(const std::string& heldPath)
     lines.push_back("EndDialog 2");
     return lines;
 }
-// The progress window: created and raised, then raised once more with both shown, once the
-// main window is in the foreground after the first block.
-const Lines blockTransfer = {"timeBeginPeriod 1",
+// The window painted where the boxes were; the progress window created and raised, then raised
+// once more with both shown, once the main window is in the foreground after the first block.
+const Lines blockTransfer = {"UpdateWindow dialog",       // what the boxes covered, painted before the wait
+                             "timeBeginPeriod 1",
                              "CreateWindowExW msctls_progress32",
                              "SetWindowPos dialog",
                              "SetWindowPos msctls_progress32",

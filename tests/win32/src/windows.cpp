@@ -468,6 +468,15 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
     return wasVisible;
 }
 
+BOOL WINAPI UpdateWindow(HWND hWnd)
+{
+    Window* window = find(hWnd);
+    if (window == nullptr)
+        return FALSE;
+    state().journal.push_back("UpdateWindow " + journalName(*window));
+    return TRUE;
+}
+
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND, int, int, int, int, UINT)
 {
     Window* window = find(hWnd);
