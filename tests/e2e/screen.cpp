@@ -45,7 +45,12 @@ Capture capture(const RECT& area)
 bool saveScreenshot(const std::wstring& path)
 {
     RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    Capture shot = capture(screen);
+    return saveScreenshot(path, screen);
+}
+
+bool saveScreenshot(const std::wstring& path, const RECT& area)
+{
+    Capture shot = capture(area);
     BITMAPINFOHEADER info = {};
     info.biSize = sizeof info;
     info.biWidth = shot.width;

@@ -1,0 +1,153 @@
+// zefran-guide-shots: the user guide's screenshots, taken of the real updater under Wine with
+// simulated units, in the language of the user interface (LC_ALL):
+//   zefran-guide-shots <folder> <language tag>
+// writes <tag>-no-unit.bmp, -ready, -updating (the progress bar part-way), -updated, -failed (the
+// failure box) and -incompatible (the incompatibility box). Each picture is the updater's windows
+// and a margin of the desktop around them.
+#include "expected_texts.h"
+#include "screen.h"
+#include "ui_driver.h"
+#include "updater_process.h"
+
+#include <cstdio>
+#include <string>
+
+using e2e::UpdaterProcess;
+
+namespace {
+
+constexpr int margin = 12;
+
+struct Shots {
+    std::wstring folder;
+    std::wstring tag;
+};
+
+BOOL CALLBACK addWindow(HWND window, LPARAM parameter)
+{
+    auto* found = reinterpret_cast<std::pair<DWORD, RECT>*>(parameter);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    RECT rect;
+    if (process == found->first && IsWindowVisible(window) && GetWindowRect(window, &rect))
+        UnionRect(&found->second, &found->second, &rect);
+    return TRUE;
+}
+
+// The union of the updater's visible top-level windows, with a margin.
+RECT updaterArea(DWORD processId)
+{
+    std::pair<DWORD, RECT> found = {processId, {}};
+    EnumWindows(addWindow, reinterpret_cast<LPARAM>(&found));
+    InflateRect(&found.second, margin, margin);
+    return found.second;
+}
+
+bool shoot(const Shots& shots, const UpdaterProcess& updater, const wchar_t* state)
+{
+    Sleep(500);                             // let Wine finish painting
+    std::wstring path = shots.folder + L"\\" + shots.tag + L"-" + state + L".bmp";
+    bool saved = e2e::saveScreenshot(path, updaterArea(updater.processId()));
+    std::printf("%s %ls\n", saved ? "saved" : "FAILED", path.c_str());
+    return saved;
+}
+
+bool waitForHint(HWND dialog, const std::wstring& text, DWORD timeoutMs)
+{
+    for (DWORD waited = 0; waited <= timeoutMs; waited += 100) {
+        if (ui::controlText(dialog, 40004) == text)
+            return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+bool confirmUpdate(HWND dialog)
+{
+    ui::postClick(dialog, 1002);
+    HWND warning = ui::waitForMessageBox(dialog, 10000);
+    if (warning == nullptr)
+        return false;
+    ui::answerMessageBox(warning, IDOK);
+    return ui::waitUntilGone(warning, 5000);
+}
+
+bool startState(const Shots& shots, const char* units, const wchar_t* state)
+{
+    UpdaterProcess updater(units);
+    HWND dialog = updater.window();
+    bool ok = dialog != nullptr && shoot(shots, updater, state);
+    if (dialog != nullptr)
+        ui::postClose(dialog);
+    return ok && updater.waitForExit() == 0;
+}
+
+// Part-way through the blocks, then at the end: erase and address take about 5 s, the blocks 41 s.
+bool updateStates(const Shots& shots)
+{
+    UpdaterProcess updater("");
+    HWND dialog = updater.window();
+    bool ok = dialog != nullptr && confirmUpdate(dialog);
+    Sleep(20000);
+    ok = ok && shoot(shots, updater, L"updating");
+    ok = ok && waitForHint(dialog, e2e::message(40032), 120000) && shoot(shots, updater, L"updated");
+    if (dialog != nullptr)
+        ui::postClose(dialog);
+    return ok && updater.waitForExit() == 0;
+}
+
+bool failureState(const Shots& shots)
+{
+    UpdaterProcess updater("unplug_at_block=300");
+    HWND dialog = updater.window();
+    bool ok = dialog != nullptr && confirmUpdate(dialog);
+    HWND failure = nullptr;
+    for (int i = 0; ok && i < 600 && failure == nullptr; ++i) {
+        Sleep(100);
+        failure = ui::waitForMessageBox(dialog, 0);
+    }
+    ok = ok && failure != nullptr && shoot(shots, updater, L"failed");
+    if (failure != nullptr)
+        ui::answerMessageBox(failure, IDOK);
+    if (dialog != nullptr)
+        ui::postClose(dialog);
+    return ok && updater.waitForExit() == 0;
+}
+
+// The box is up while the window initialises, before it is shown: found by its owner.
+bool incompatibleState(const Shots& shots)
+{
+    UpdaterProcess updater("type=0x12345678");
+    HWND box = nullptr;
+    for (int i = 0; i < 300 && box == nullptr; ++i) {
+        HWND dialog = FindWindowW(L"#32770", UpdaterProcess::title.c_str());
+        box = dialog == nullptr ? nullptr : ui::waitForMessageBox(dialog, 0);
+        if (box == nullptr)
+            Sleep(100);
+    }
+    bool ok = box != nullptr && shoot(shots, updater, L"incompatible");
+    if (box != nullptr) {
+        HWND dialog = GetWindow(box, GW_OWNER);
+        ui::answerMessageBox(box, IDOK);
+        ui::waitUntilGone(box, 5000);
+        ui::postClose(dialog);
+    }
+    return ok && updater.waitForExit() == 0;
+}
+
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: zefran-guide-shots <folder> <language tag>\n");
+        return 2;
+    }
+    Shots shots = {argv[1], argv[2]};
+    bool ok = startState(shots, "none", L"no-unit");
+    ok = startState(shots, "", L"ready") && ok;
+    ok = incompatibleState(shots) && ok;
+    ok = failureState(shots) && ok;
+    ok = updateStates(shots) && ok;
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# scripts/release end to end: every refusal writes nothing; two releases of the same sources and
+# images, built in different folders at different times, are the same bit for bit; a release
+# signed with a throwaway certificate verifies; the package holds what it says.
+#   release_test.sh <work folder>
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+export ROOT="$root"
+work=$(realpath -m "$1")
+rm -rf "$work"
+mkdir -p "$work"
+failures=0
+fail() {
+    echo "FAIL $*"
+    failures=$((failures + 1))
+}
+ok() {
+    echo "ok   $*"
+}
+
+# Test images of the catalogue's IDs and sizes; their bytes are nobody's firmware.
+python3 - "$work/images" <<'PY'
+import hashlib, os, sys
+sys.path.insert(0, os.path.join(os.environ["ROOT"], "resources", "firmware"))
+from make_firmware_rc import STORED_IMAGES
+os.makedirs(sys.argv[1])
+for image_id, size in STORED_IMAGES.items():
+    data = b"".join(hashlib.sha256(b"release test %d %d" % (image_id, i)).digest() for i in range((size + 31) // 32))
+    open(os.path.join(sys.argv[1], f"{image_id}.bin"), "wb").write(data[:size])
+PY
+
+# Each refusal: a non-zero exit, the reason said, and no out folder.
+refuses() {
+    local name=$1 expect=$2
+    shift 2
+    local out="$work/refused-$name"
+    if output=$("$@" "$out" 2>&1); then
+        fail "$name: the release was made"
+    elif [[ "$output" != *"$expect"* ]]; then
+        fail "$name: expected '$expect' in: $output"
+    elif [ -e "$out" ]; then
+        fail "$name: $out was written"
+    else
+        ok "$name refused: $expect"
+    fi
+}
+variant() {
+    rm -rf "$work/$1"
+    cp -r "$work/images" "$work/$1"
+}
+if output=$("$root/scripts/release" 2>&1); then fail "no argument: a release was made"; else
+    [[ "$output" == *"a release needs the real firmware images"* ]] && ok "no argument refused" || fail "no argument: $output"
+fi
+refuses missing-folder "is not a folder of firmware images" "$root/scripts/release" "$work/nowhere"
+variant missing-image; rm "$work/missing-image/151.bin"
+refuses missing-image "151.bin is missing" "$root/scripts/release" "$work/missing-image"
+variant wrong-size; head -c 98256 "$work/images/172.bin" >"$work/wrong-size/172.bin"
+refuses wrong-size "172.bin is 98256 bytes, not the 98304 the catalogue gives for image 172" "$root/scripts/release" "$work/wrong-size"
+variant extra-file; echo notes >"$work/extra-file/notes.txt"
+refuses extra-file "notes.txt is not a stored image of the catalogue" "$root/scripts/release" "$work/extra-file"
+variant placeholder
+python3 "$root/resources/firmware/make_firmware_rc.py" --out "$work/placeholder-build" 2>/dev/null
+cp "$work/placeholder-build/placeholders/157.bin" "$work/placeholder/157.bin"
+refuses placeholder "157.bin is the generated placeholder, not firmware" "$root/scripts/release" "$work/placeholder"
+
+# Two releases, in build folders of their own, one after the other.
+started=$(date +%s)
+ZEFRAN_RELEASE_BUILD="$work/build-a" "$root/scripts/release" "$work/images" "$work/out-a"
+echo "a release from a fresh build folder took $(( $(date +%s) - started )) s"
+sleep 2
+ZEFRAN_RELEASE_BUILD="$work/build-b" "$root/scripts/release" "$work/images" "$work/out-b"
+name=zefran-hvi-updater-1.18
+for file in "$name.zip" "$name.unsigned.exe" SHA256SUMS; do
+    cmp -s "$work/out-a/$file" "$work/out-b/$file" && ok "$file is the same bit for bit" || fail "$file differs between the two builds"
+done
+sha256sum "$work/out-a/$name.unsigned.exe" "$work/out-b/$name.unsigned.exe"
+
+# What the package holds, and that its sums hold.
+mkdir -p "$work/unpacked"
+unzip -q "$work/out-a/$name.zip" -d "$work/unpacked"
+expected=$(printf '%s\n' SHA256SUMS "$name.exe" guide/user-guide.de.md guide/user-guide.en.md)
+expected+=$'\n'$(cd "$root/docs" && ls screenshots/*.png | sed 's|^|guide/|')
+actual=$(cd "$work/unpacked" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+[ "$actual" = "$(LC_ALL=C sort <<<"$expected")" ] && ok "the package holds the exe, the guide and SHA256SUMS" ||
+    fail "the package holds: $actual"
+(cd "$work/unpacked" && sha256sum --quiet -c SHA256SUMS 2>/dev/null) && ok "SHA256SUMS checks" || fail "SHA256SUMS does not check"
+grep -q "^# $(sha256sum "$work/out-a/$name.unsigned.exe" | cut -d' ' -f1)  $name.exe before signing" "$work/unpacked/SHA256SUMS" &&
+    ok "SHA256SUMS records the unsigned exe" || fail "SHA256SUMS lacks the unsigned exe's hash"
+cmp -s "$work/unpacked/$name.exe" "$work/out-a/$name.unsigned.exe" && ok "unsigned without a certificate" ||
+    fail "the exe in an unsigned package is not the build's"
+headers=$(x86_64-w64-mingw32-objdump -p "$work/unpacked/$name.exe")
+grep -q "Time/Date.*Jan  1 00:00:00 1970" <<<"$headers" && ok "no link timestamp" || fail "the exe carries a link timestamp"
+! grep -aq "$work" "$work/unpacked/$name.exe" && ok "no build folder's path in the exe" || fail "the exe names its build folder"
+
+# Signed with a throwaway certificate that this test makes.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
+    -subj "/CN=ZEFRAN release test" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
+openssl pkcs12 -export -out "$work/test.pfx" -inkey "$work/key.pem" -in "$work/cert.pem" -passout pass:throwaway
+ZEFRAN_RELEASE_BUILD="$work/build-a" ZEFRAN_SIGN_PFX="$work/test.pfx" ZEFRAN_SIGN_PASSWORD=throwaway \
+    ZEFRAN_SIGN_CA="$work/cert.pem" "$root/scripts/release" "$work/images" "$work/out-signed"
+mkdir -p "$work/signed"
+unzip -q "$work/out-signed/$name.zip" -d "$work/signed"
+if osslsigncode verify -CAfile "$work/cert.pem" -in "$work/signed/$name.exe" >"$work/verify.txt" 2>&1; then
+    ok "the signed exe verifies"
+else
+    fail "the signed exe does not verify: $(cat "$work/verify.txt")"
+fi
+grep -q "Message digest algorithm.*SHA256" "$work/verify.txt" && ok "Authenticode SHA-256" || fail "not signed with SHA-256"
+cmp -s "$work/out-signed/$name.unsigned.exe" "$work/out-a/$name.unsigned.exe" && ok "signing leaves the build as it was" ||
+    fail "the unsigned exe of the signed release differs"
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
