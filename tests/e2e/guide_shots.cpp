@@ -52,26 +52,6 @@ bool shoot(const Shots& shots, const UpdaterProcess& updater, const wchar_t* sta
     return saved;
 }
 
-bool waitForHint(HWND dialog, const std::wstring& text, DWORD timeoutMs)
-{
-    for (DWORD waited = 0; waited <= timeoutMs; waited += 100) {
-        if (ui::controlText(dialog, 40004) == text)
-            return true;
-        Sleep(100);
-    }
-    return false;
-}
-
-bool confirmUpdate(HWND dialog)
-{
-    ui::postClick(dialog, 1002);
-    HWND warning = ui::waitForMessageBox(dialog, 10000);
-    if (warning == nullptr)
-        return false;
-    ui::answerMessageBox(warning, IDOK);
-    return ui::waitUntilGone(warning, 5000);
-}
-
 bool startState(const Shots& shots, const char* units, const wchar_t* state)
 {
     UpdaterProcess updater(units);
@@ -87,10 +67,10 @@ bool updateStates(const Shots& shots)
 {
     UpdaterProcess updater("");
     HWND dialog = updater.window();
-    bool ok = dialog != nullptr && confirmUpdate(dialog);
+    bool ok = dialog != nullptr && ui::clickAndConfirm(dialog, 1002);
     Sleep(20000);
     ok = ok && shoot(shots, updater, L"updating");
-    ok = ok && waitForHint(dialog, e2e::message(40032), 120000) && shoot(shots, updater, L"updated");
+    ok = ok && ui::waitForText(dialog, 40004, e2e::message(40032), 120000) && shoot(shots, updater, L"updated");
     if (dialog != nullptr)
         ui::postClose(dialog);
     return ok && updater.waitForExit() == 0;
@@ -100,12 +80,8 @@ bool failureState(const Shots& shots)
 {
     UpdaterProcess updater("unplug_at_block=300");
     HWND dialog = updater.window();
-    bool ok = dialog != nullptr && confirmUpdate(dialog);
-    HWND failure = nullptr;
-    for (int i = 0; ok && i < 600 && failure == nullptr; ++i) {
-        Sleep(100);
-        failure = ui::waitForMessageBox(dialog, 0);
-    }
+    bool ok = dialog != nullptr && ui::clickAndConfirm(dialog, 1002);
+    HWND failure = ok ? ui::waitForMessageBox(dialog, 60000) : nullptr;
     ok = ok && failure != nullptr && shoot(shots, updater, L"failed");
     if (failure != nullptr)
         ui::answerMessageBox(failure, IDOK);
@@ -118,13 +94,7 @@ bool failureState(const Shots& shots)
 bool incompatibleState(const Shots& shots)
 {
     UpdaterProcess updater("type=0x12345678");
-    HWND box = nullptr;
-    for (int i = 0; i < 300 && box == nullptr; ++i) {
-        HWND dialog = FindWindowW(L"#32770", UpdaterProcess::title.c_str());
-        box = dialog == nullptr ? nullptr : ui::waitForMessageBox(dialog, 0);
-        if (box == nullptr)
-            Sleep(100);
-    }
+    HWND box = ui::waitForBoxDuringInit(UpdaterProcess::title, 30000);
     bool ok = box != nullptr && shoot(shots, updater, L"incompatible");
     if (box != nullptr) {
         HWND dialog = GetWindow(box, GW_OWNER);

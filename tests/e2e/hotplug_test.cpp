@@ -21,26 +21,6 @@ double nowMs()
     return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-HWND waitForBox(HWND dialog, DWORD timeoutMs)
-{
-    for (DWORD waited = 0; waited <= timeoutMs; waited += 20) {
-        if (HWND box = ui::waitForMessageBox(dialog, 0))
-            return box;
-        Sleep(20);
-    }
-    return nullptr;
-}
-
-// Presses Update and confirms the warning.
-void confirmUpdate(HWND dialog)
-{
-    ui::postClick(dialog, 1002);
-    HWND warning = ui::waitForMessageBox(dialog, 10000);
-    ASSERT_NE(nullptr, warning);
-    ui::answerMessageBox(warning, IDOK);
-    ASSERT_TRUE(ui::waitUntilGone(warning, 5000));
-}
-
 bool transcriptHas(const UpdaterProcess& updater, const std::string& note)
 {
     for (const std::string& line : updater.transcript(0))
@@ -86,15 +66,15 @@ TEST(HotPlug, RemovalEndsAnExchangeTheUpdaterIsWaitingIn)
     UpdaterProcess updater("silent_at_block=5");
     HWND dialog = updater.window();
     ASSERT_NE(nullptr, dialog);
-    confirmUpdate(dialog);
+    ASSERT_TRUE(ui::clickAndConfirm(dialog, 1002));
     for (double started = nowMs(); !transcriptHas(updater, "fault:silent") && nowMs() - started < 20000;)
         Sleep(50);
     ASSERT_TRUE(transcriptHas(updater, "fault:silent"));
-    EXPECT_EQ(nullptr, waitForBox(dialog, 2000)) << "no time limit: the updater still waits";
+    EXPECT_EQ(nullptr, ui::waitForMessageBox(dialog, 2000)) << "no time limit: the updater still waits";
 
     double pulled = nowMs();
     ASSERT_EQ("0", updater.control("detach 0"));
-    HWND failure = waitForBox(dialog, 10000);
+    HWND failure = ui::waitForMessageBox(dialog, 10000);
     ASSERT_NE(nullptr, failure);
     std::printf("the waiting read failed %.0f ms after the unit was pulled\n", nowMs() - pulled);
     std::wstring text = ui::readMessageBox(failure).text;
@@ -110,8 +90,8 @@ TEST(HotPlug, AWriteTheUnitRefusesFailsTheLockWithTheWriteCode)
     UpdaterProcess updater("write_fails_on=0x0B");
     HWND dialog = updater.window();
     ASSERT_NE(nullptr, dialog);
-    confirmUpdate(dialog);
-    HWND failure = waitForBox(dialog, 10000);
+    ASSERT_TRUE(ui::clickAndConfirm(dialog, 1002));
+    HWND failure = ui::waitForMessageBox(dialog, 10000);
     ASSERT_NE(nullptr, failure);
     std::wstring text = ui::readMessageBox(failure).text;
     EXPECT_EQ(e2e::message(40026) + L"\r\n", text.substr(0, e2e::message(40026).size() + 2));

@@ -77,13 +77,7 @@ TEST(Language, IncompatibleControllerIsReleasedBeforeItsBoxAndTheHintComesAfter)
 {
     UpdaterProcess updater("type=0x12345678");
     // The box is up while WM_INITDIALOG runs: the window is not shown yet, so it is found by its owner.
-    HWND box = nullptr;
-    for (int i = 0; i < 300 && box == nullptr; ++i) {
-        HWND dialog = FindWindowW(L"#32770", UpdaterProcess::title.c_str());
-        box = dialog == nullptr ? nullptr : ui::waitForMessageBox(dialog, 0);
-        if (box == nullptr)
-            Sleep(100);
-    }
+    HWND box = ui::waitForBoxDuringInit(UpdaterProcess::title, 30000);
     ASSERT_NE(nullptr, box);
     HWND dialog = GetWindow(box, GW_OWNER);
     ui::MessageBoxView view = ui::readMessageBox(box);

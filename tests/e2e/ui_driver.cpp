@@ -153,4 +153,36 @@ bool waitUntilGone(HWND window, DWORD timeoutMs)
     return true;
 }
 
+bool waitForText(HWND dialog, int id, const std::wstring& wanted, DWORD timeoutMs)
+{
+    for (DWORD waited = 0;; waited += pollMs) {
+        if (controlText(dialog, id) == wanted)
+            return true;
+        if (waited >= timeoutMs)
+            return false;
+        Sleep(pollMs);
+    }
+}
+
+bool clickAndConfirm(HWND dialog, int id)
+{
+    postClick(dialog, id);
+    HWND box = waitForMessageBox(dialog, 10000);
+    if (box == nullptr)
+        return false;
+    answerMessageBox(box, IDOK);
+    return waitUntilGone(box, 5000);
+}
+
+HWND waitForBoxDuringInit(const std::wstring& title, DWORD timeoutMs)
+{
+    for (DWORD waited = 0;; waited += pollMs) {
+        HWND dialog = FindWindowW(L"#32770", title.c_str());
+        HWND box = dialog == nullptr ? nullptr : waitForMessageBox(dialog, 0);
+        if (box != nullptr || waited >= timeoutMs)
+            return box;
+        Sleep(pollMs);
+    }
+}
+
 }

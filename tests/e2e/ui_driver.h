@@ -42,4 +42,15 @@ void answerMessageBox(HWND box, int button);
 // True when the window is gone within timeoutMs.
 bool waitUntilGone(HWND window, DWORD timeoutMs);
 
+// True once the control shows exactly this text, within timeoutMs.
+bool waitForText(HWND dialog, int id, const std::wstring& text, DWORD timeoutMs);
+
+// Clicks the button, answers the box it opens with OK and waits until the box is gone; false
+// when no box came up.
+bool clickAndConfirm(HWND dialog, int id);
+
+// A box that the dialog with this title shows while it initialises, before the dialog itself is
+// visible (so it is found through its owner); null after timeoutMs.
+HWND waitForBoxDuringInit(const std::wstring& title, DWORD timeoutMs);
+
 }

@@ -25,16 +25,6 @@ std::vector<std::uint8_t> carriedImage(WORD id)
     return std::vector<std::uint8_t>(data, data + SizeofResource(updater, found));
 }
 
-bool waitForText(HWND dialog, int id, const std::wstring& text, DWORD timeoutMs)
-{
-    for (DWORD waited = 0; waited <= timeoutMs; waited += 100) {
-        if (ui::controlText(dialog, id) == text)
-            return true;
-        Sleep(100);
-    }
-    return false;
-}
-
 // Presses Update and answers the warning; returns when the warning is gone.
 void startUpdate(HWND dialog)
 {
@@ -43,6 +33,7 @@ void startUpdate(HWND dialog)
     ASSERT_NE(nullptr, warning);
     EXPECT_EQ(e2e::message(40038), ui::readMessageBox(warning).text);
     ui::answerMessageBox(warning, IDOK);
+    ASSERT_TRUE(ui::waitUntilGone(warning, 5000));
 }
 
 bool startsWith(const std::vector<std::uint8_t>& flash, const std::vector<std::uint8_t>& image)
@@ -62,7 +53,7 @@ TEST(Update, CompleteUpdateLeavesTheCarriedImageInTheController)
 
     startUpdate(dialog);
     DWORD started = GetTickCount();
-    ASSERT_TRUE(waitForText(dialog, 40004, e2e::message(40032), 180000));
+    ASSERT_TRUE(ui::waitForText(dialog, 40004, e2e::message(40032), 180000));
     DWORD elapsed = GetTickCount() - started;
     EXPECT_GE(elapsed, 46040u);
     EXPECT_LT(elapsed, 46040u + 15000u) << "the waits must not stretch much";
@@ -103,11 +94,7 @@ TEST(Update, UnplugMidTransferIsReportedAndARepluggedUnitUpdatesCleanly)
     ASSERT_NE(nullptr, dialog);
     startUpdate(dialog);
 
-    HWND failure = nullptr;
-    for (int i = 0; i < 300 && failure == nullptr; ++i) {
-        Sleep(100);
-        failure = ui::waitForMessageBox(dialog, 0);
-    }
+    HWND failure = ui::waitForMessageBox(dialog, 30000);
     ASSERT_NE(nullptr, failure);
     ui::MessageBoxView view = ui::readMessageBox(failure);
     EXPECT_EQ(e2e::message(40002), view.caption);
@@ -116,7 +103,7 @@ TEST(Update, UnplugMidTransferIsReportedAndARepluggedUnitUpdatesCleanly)
     EXPECT_NE(std::wstring::npos, view.text.find(L"0xfffffffe-0x")) << "the write of block 200 failed";
     EXPECT_FALSE(ui::controlEnabled(dialog, 1002));
     ui::answerMessageBox(failure, IDOK);
-    ASSERT_TRUE(waitForText(dialog, 40004, e2e::message(40030), 10000));
+    ASSERT_TRUE(ui::waitForText(dialog, 40004, e2e::message(40030), 10000));
 
     // What the controller holds: 199 blocks of the image, the rest erased.
     std::vector<std::uint8_t> flash = updater.flash(0);
@@ -126,10 +113,10 @@ TEST(Update, UnplugMidTransferIsReportedAndARepluggedUnitUpdatesCleanly)
 
     // Plugged in again: ready, and this time the update goes through.
     EXPECT_EQ("1", updater.control("attach"));
-    ASSERT_TRUE(waitForText(dialog, 40004, e2e::message(40000), 10000));
+    ASSERT_TRUE(ui::waitForText(dialog, 40004, e2e::message(40000), 10000));
     EXPECT_TRUE(ui::controlEnabled(dialog, 1002));
     startUpdate(dialog);
-    ASSERT_TRUE(waitForText(dialog, 40004, e2e::message(40032), 180000));
+    ASSERT_TRUE(ui::waitForText(dialog, 40004, e2e::message(40032), 180000));
     EXPECT_TRUE(startsWith(updater.flash(1), image));
     ui::postClose(dialog);
     EXPECT_EQ(0, updater.waitForExit());
