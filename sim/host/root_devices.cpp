@@ -161,16 +161,21 @@ std::vector<std::wstring> presentHidPaths()
     return paths;
 }
 
-bool waitForInterface(const std::wstring& instanceId, bool present, unsigned timeoutMs)
+std::wstring presentInterfacePath(const std::wstring& instanceId)
 {
     // ROOT\VID_21B8&PID_0002\0003 gives the interface \\?\hid#vid_21b8&pid_0002#0003#{...}.
     std::wstring part = L"#" + lowerCase(instanceId.substr(instanceId.find(L'\\') + 1)) + L"#";
     part[part.find(L'\\')] = L'#';
+    for (const std::wstring& path : presentHidPaths())
+        if (path.find(part) != std::wstring::npos)
+            return path;
+    return L"";
+}
+
+bool waitForInterface(const std::wstring& instanceId, bool present, unsigned timeoutMs)
+{
     for (unsigned waited = 0;; waited += 20) {
-        bool found = false;
-        for (const std::wstring& path : presentHidPaths())
-            found = found || path.find(part) != std::wstring::npos;
-        if (found == present)
+        if (presentInterfacePath(instanceId).empty() != present)
             return true;
         if (waited >= timeoutMs)
             return false;

@@ -24,6 +24,8 @@ int removeLeftoverDevices();
 
 // The HID interface paths present now, lower case.
 std::vector<std::wstring> presentHidPaths();
+// The HID interface path of the root device, lower case; empty while it is not present.
+std::wstring presentInterfacePath(const std::wstring& instanceId);
 // Whether the HID interface of the root device is present (or gone), waiting up to timeoutMs.
 bool waitForInterface(const std::wstring& instanceId, bool present, unsigned timeoutMs);
 

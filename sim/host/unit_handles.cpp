@@ -73,23 +73,11 @@ bool isUpdater(HANDLE process)
     return name.size() >= tail.size() && _wcsicmp(name.c_str() + name.size() - tail.size(), tail.c_str()) == 0;
 }
 
-std::wstring interfacePath(const std::wstring& instanceId)
-{
-    std::wstring part = instanceId.substr(instanceId.find(L'\\') + 1);
-    part[part.find(L'\\')] = L'#';
-    for (wchar_t& c : part)
-        c = static_cast<wchar_t>(towlower(c));
-    for (const std::wstring& path : presentHidPaths())
-        if (path.find(L"#" + part + L"#") != std::wstring::npos)
-            return path;
-    return L"";
-}
-
 }
 
 int updaterHandlesOn(const std::wstring& instanceId)
 {
-    std::wstring path = interfacePath(instanceId);
+    std::wstring path = presentInterfacePath(instanceId);
     HANDLE own = path.empty() ? INVALID_HANDLE_VALUE
                               : CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (own == INVALID_HANDLE_VALUE)

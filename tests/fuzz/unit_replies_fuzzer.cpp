@@ -7,10 +7,7 @@
 // (low bit: 1 or 2), then per exchange one control byte (0 mod 8: the write fails; 1 mod 8: the
 // read fails; anything else: the reply) and the reply's bytes, as many as the input report is
 // long. When the bytes run out the unit is gone: every later write fails.
-#include "app_state.h"
-#include "classification.h"
-#include "connected_unit.h"
-#include "win32_double.h"
+#include "fresh_updater.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -59,12 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 3)
         return 0;
-    win32double::reset();
-    initConnectedUnit();
-    UpdateTarget = {};
-    mainWindow = nullptr;
-    deviceNotification = nullptr;
-    appInstance = nullptr;
+    startFresh();
 
     // Lengths from 0 to 69: below, at and above what the protocol and the buffers allow.
     win32double::HidInterface device;

@@ -5,6 +5,7 @@
 #include "app_state.h"
 #include "classification.h"
 #include "connected_unit.h"
+#include "fresh_updater.h"
 #include "resource_reading.h"
 #include "win32_double.h"
 
@@ -17,12 +18,7 @@ class AppTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        win32double::reset();
-        initConnectedUnit();
-        UpdateTarget = {};
-        mainWindow = nullptr;
-        deviceNotification = nullptr;
-        appInstance = nullptr;
+        startFresh();
     }
 
     void TearDown() override
