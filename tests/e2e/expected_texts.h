@@ -1,6 +1,7 @@
-// What the updater should show, read from its own string table as data, as a user's Windows
-// would load it: so the scenarios compare whole texts without restating them.
+// What the updater should show, from the table of the messages as the user must read them.
 #pragma once
+
+#include "message_texts.h"
 
 #include <windows.h>
 
@@ -8,14 +9,21 @@
 
 namespace e2e {
 
-constexpr WORD english = 0x0009;
-constexpr WORD german = 0x0407;
+constexpr WORD english = expected::englishTable;
+constexpr WORD german = expected::germanTable;
 
 // The table the updater reads for this user: German for any German interface language.
 WORD userLanguage();
 
-std::wstring message(unsigned id, WORD language = userLanguage());
+inline std::wstring message(unsigned id, WORD language = userLanguage())
+{
+    return expected::messageText(id, language);
+}
+
 // A hint with the connection instructions: the message, a blank line, message 40001.
-std::wstring instructedHint(unsigned id, WORD language = userLanguage());
+inline std::wstring instructedHint(unsigned id, WORD language = userLanguage())
+{
+    return expected::instructedHintText(id, language);
+}
 
 }

@@ -6,6 +6,7 @@
 #include "classification.h"
 #include "connected_unit.h"
 #include "fresh_updater.h"
+#include "message_texts.h"
 #include "resource_reading.h"
 #include "win32_double.h"
 
@@ -42,11 +43,13 @@ protected:
     // A hint as showHint composes it: the status message, a blank line, the instructions.
     static std::wstring instructedHint(unsigned messageId, WORD language = english)
     {
-        auto texts = messages(language);
-        return texts[messageId] + L"\r\n\r\n" + texts[40001];
+        return expected::instructedHintText(messageId, language);
     }
 
-    static std::wstring message(unsigned messageId, WORD language = english) { return messages(language)[messageId]; }
+    static std::wstring message(unsigned messageId, WORD language = english)
+    {
+        return expected::messageText(messageId, language);
+    }
 
     static std::size_t journalIndex(const std::string& line)
     {

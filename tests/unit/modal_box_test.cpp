@@ -84,15 +84,15 @@ sim::UnitIdentity arrivingUnit(Action action)
 }
 
 // The text a box of the given message shows.
-std::wstring boxText(unsigned id, const std::map<unsigned, std::wstring>& texts)
+std::wstring boxText(unsigned id)
 {
     if (id == 40034) {
-        std::wstring text = texts.at(40034);
+        std::wstring text = expected::messageText(40034, english);
         return text.replace(text.find(L"%s"), 2, L"ZEFRAN HVI");
     }
     if (id == lockRefused)
-        return texts.at(40026) + L"\r\n" + L"The system shows following errorcode: 0x0000065b-0x00000000";
-    return texts.at(id);
+        return expected::messageText(40026, english) + L"\r\n" + L"The system shows following errorcode: 0x0000065b-0x00000000";
+    return expected::messageText(id, english);
 }
 
 }
@@ -111,7 +111,7 @@ TEST_P(BoxInteraction, WindowAndUnitsAgreeAfterTheBox)
         {static_cast<unsigned>(Box::Incompatibility), 40034},
         {static_cast<unsigned>(Box::Failure), lockRefused},
     };
-    std::wstring inBox = boxText(boxMessage.at(static_cast<unsigned>(c.box)), messages(english));
+    std::wstring inBox = boxText(boxMessage.at(static_cast<unsigned>(c.box)));
     win32double::HidInterface* second = nullptr;
     win32double::whileMessageBoxShown([&](const win32double::MessageBoxCall& box) {
         if (box.text.find(inBox.substr(0, 40)) != 0 || second != nullptr || !first.present)
@@ -137,7 +137,7 @@ TEST_P(BoxInteraction, WindowAndUnitsAgreeAfterTheBox)
     const Expected& e = c.expected;
     std::vector<std::wstring> expectedBoxes;
     for (unsigned id : e.boxes)
-        expectedBoxes.push_back(boxText(id, messages(english)));
+        expectedBoxes.push_back(boxText(id));
     std::vector<std::wstring> shown;
     for (const auto& box : win32double::messageBoxes())
         shown.push_back(box.text);
