@@ -183,7 +183,7 @@ TEST_F(CommandTest, EraseWaitsOneSecondBetweenRequestAndReply)
     EraseFirmware();
 
     std::vector<std::string> exchange(win32double::journal().begin() + journalBefore, win32double::journal().end());
-    EXPECT_EQ((std::vector<std::string>{"WriteFile 60", "Sleep 1000", "ReadFile 60"}), exchange);
+    EXPECT_EQ((std::vector<std::string>{"WriteFile 0x1e 60", "Sleep 1000", "ReadFile 60"}), exchange);
     EXPECT_EQ(clockBefore + 1000, win32double::nowMs());
     EXPECT_DOUBLE_EQ(*lastExchange().writeMs + 1000.0, *lastExchange().readMs);
 }

@@ -1,6 +1,7 @@
 // The order of what the window and the unit go through on each main path, compared as one
-// sequence: closing the unit, boxes, hint, panel, button, progress window and timer. The
-// exchanges themselves are left out here; their bytes and waits are checked elsewhere.
+// sequence: every request by its command code, every reply, every wait, and the window's calls
+// between them. A wait on the wrong side of its command, or a closing command after the success
+// hint, fails here.
 #include "update_fixture.h"
 
 namespace {
@@ -13,21 +14,29 @@ Lines operator+(Lines a, const Lines& b)
     return a;
 }
 
-Lines uiJournal()
+// One exchange of 60-byte reports, by the request's command code.
+Lines exchange(const std::string& code)
 {
-    Lines lines;
-    for (const std::string& line : win32double::journal())
-        if (line.rfind("WriteFile", 0) != 0 && line.rfind("ReadFile", 0) != 0 && line.rfind("Sleep", 0) != 0)
-            lines.push_back(line);
-    return lines;
+    return {"WriteFile " + code + " 60", "ReadFile 60"};
 }
+
+Lines wait(DWORD ms)
+{
+    return {"Sleep " + std::to_string(ms)};
+}
+
+// GetStatus, then ReadTargetInfo and ReadTargetIdentity for an updatable controller, or
+// ReadMemory for a unit in its loader mode.
+const Lines identified = exchange("0x08") + exchange("0x1d") + exchange("0x22");
+const Lines identifiedInLoaderMode = exchange("0x08") + exchange("0x0a");
+const Lines identifiedWithoutController = exchange("0x08");
 
 // The pieces, each in the order the window's own rules give.
 const Lines startUp = {"DialogBoxIndirectParamW", "SetWindowTextW dialog", "SetWindowTextW 40010",
                        "SetWindowTextW 1005",     "SetWindowTextW 40011",  "RegisterDeviceNotificationW"};
-Lines opened(const std::string& path)
+Lines opened(const std::string& path, const Lines& identification = identified)
 {
-    return {"CreateFileW " + path, "SetupDiDestroyDeviceInfoList", "HidD_FreePreparsedData"};
+    return Lines{"CreateFileW " + path, "SetupDiDestroyDeviceInfoList", "HidD_FreePreparsedData"} + identification;
 }
 const Lines nothingFound = {"SetupDiDestroyDeviceInfoList"};
 const Lines instructedHint = {"SetWindowTextW 40004", "SetWindowTextW 40004"};     // status, then instructions
@@ -53,19 +62,33 @@ Lines closeWindow(const std::string& heldPath)
     lines.push_back("EndDialog 2");
     return lines;
 }
-// The window painted where the boxes were; the progress window created and raised, then raised
-// once more with both shown, once the main window is in the foreground after the first block.
-const Lines blockTransfer = {"UpdateWindow dialog",       // what the boxes covered, painted before the wait
-                             "timeBeginPeriod 1",
-                             "CreateWindowExW msctls_progress32",
-                             "SetWindowPos dialog",
-                             "SetWindowPos msctls_progress32",
-                             "SetWindowPos dialog",
-                             "SetWindowPos msctls_progress32",
-                             "ShowWindow dialog 5",
-                             "ShowWindow msctls_progress32 5",
-                             "DestroyWindow msctls_progress32",
-                             "timeEndPeriod 1"};
+// Image 172 of a 20-cell controller: 98,304 bytes, 2,048 blocks.
+constexpr std::size_t imageBlocks = 2048;
+const Lines raised = {"SetWindowPos dialog", "SetWindowPos msctls_progress32"};
+
+// The window painted where the boxes were, then lock, unprotect, erase (its own second inside
+// the exchange, four after it), address, each with its waits; the progress window created and
+// raised, then raised once more with both shown after the first block, since the main window is
+// in the foreground. A failing block ends the transfer at once, without a wait.
+Lines blockTransfer(std::size_t failingBlock = 0)
+{
+    Lines lines = Lines{"UpdateWindow dialog", "timeBeginPeriod 1"} + exchange("0x0b") + wait(20) +
+                  exchange("0x20") + wait(20) + Lines{"WriteFile 0x1e 60", "Sleep 1000", "ReadFile 60"} +
+                  wait(4000) + wait(20) + exchange("0x1f") + wait(20) +
+                  Lines{"CreateWindowExW msctls_progress32"} + raised;
+    for (std::size_t block = 1; block <= imageBlocks; ++block) {
+        if (block == failingBlock)
+            return lines + Lines{"WriteFile 0x1b 60", "ReadFile 60 failed", "DestroyWindow msctls_progress32",
+                                 "timeEndPeriod 1"};
+        lines = lines + exchange("0x1b");
+        if (block == 1)
+            lines = lines + raised + Lines{"ShowWindow dialog 5", "ShowWindow msctls_progress32 5"};
+        lines = lines + wait(20);
+    }
+    // Restore and release, without waits and before anything is shown.
+    return lines + Lines{"DestroyWindow msctls_progress32"} + exchange("0x20") + exchange("0x0b") +
+           Lines{"timeEndPeriod 1"};
+}
 
 std::string narrow(const std::wstring& text)
 {
@@ -118,13 +141,13 @@ const PathCase paths[] = {
      [] {
          std::string unit = attach(0x140FA0FA, 1);
          runWith([] {});
-         return startUp + opened(unit) + updateOff + closed(unit) + instructedHint + emptyPanel + closeWindow("");
+         return startUp + opened(unit, identifiedInLoaderMode) + updateOff + closed(unit) + instructedHint + emptyPanel + closeWindow("");
      }},
     {"StartNoController",
      [] {
          std::string unit = attach(0x140FA0FA, 0, 2);
          runWith([] {});
-         return startUp + opened(unit) + updateOff + closed(unit) + instructedHint + emptyPanel + closeWindow("");
+         return startUp + opened(unit, identifiedWithoutController) + updateOff + closed(unit) + instructedHint + emptyPanel + closeWindow("");
      }},
     {"StartRecognisedOnly",
      [] {
@@ -165,7 +188,7 @@ const PathCase paths[] = {
      [] {
          std::string unit = attach(0x140FA0FA);
          runWith([] { win32double::pressButton(1002); });
-         return startUp + opened(unit) + hint + updateOn + filledPanel + Lines{"MessageBoxW"} + blockTransfer +
+         return startUp + opened(unit) + hint + updateOn + filledPanel + Lines{"MessageBoxW"} + blockTransfer() +
                 updateOff + filledPanel + hint + closeWindow(unit);
      }},
     {"UpdateFailsAtTheSecondBlock",
@@ -174,7 +197,7 @@ const PathCase paths[] = {
          device.unit->addFault({sim::FaultTrigger::Block, 2, transportFault(sim::FaultKind::ReadFails)});
          std::string unit = narrow(device.path);
          runWith([] { win32double::pressButton(1002); });
-         return startUp + opened(unit) + hint + updateOn + filledPanel + Lines{"MessageBoxW"} + blockTransfer +
+         return startUp + opened(unit) + hint + updateOn + filledPanel + Lines{"MessageBoxW"} + blockTransfer(2) +
                 closed(unit) + updateOff + emptyPanel + Lines{"MessageBoxW"} + hint + closeWindow("");
      }},
 };
@@ -186,7 +209,7 @@ class MainPaths : public AppTest, public ::testing::WithParamInterface<PathCase>
 TEST_P(MainPaths, FollowTheirOrderAsOneSequence)
 {
     Lines expected = GetParam().run();
-    EXPECT_EQ(expected, uiJournal());
+    EXPECT_EQ(expected, win32double::journal());
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPath, MainPaths, ::testing::ValuesIn(paths),

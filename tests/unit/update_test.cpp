@@ -8,6 +8,12 @@
 
 namespace {
 
+std::vector<LONG> rectOf(HWND window)
+{
+    RECT r = win32double::findWindow(window)->rect;
+    return {r.left, r.top, r.right, r.bottom};
+}
+
 std::vector<DWORD> updateWaits(std::size_t blocks)
 {
     std::vector<DWORD> waits = {20, 20, 1000, 4000, 20, 20};
@@ -76,9 +82,65 @@ TEST_F(AppTest, ProgressWindowIsCentredRaisedOnceAndCountsInWholePercent)
     EXPECT_EQ(100u, progress->progressPositions.back());
     EXPECT_TRUE(progress->destroyed);
 
-    const auto& journal = win32double::journal();
-    EXPECT_EQ(2, std::count(journal.begin(), journal.end(), "SetWindowPos dialog")) << "once at creation, once raised";
-    EXPECT_EQ(1, std::count(journal.begin(), journal.end(), "ShowWindow msctls_progress32 5"));
+    EXPECT_EQ((std::vector<LONG>{101, 50, 602, 451}), rectOf(win32double::lastDialog()->handle)) << "never moved";
+}
+
+// Another program is in front when Update is pressed; the user brings one of the two windows to
+// the front after some block. Both are raised and shown once, after the first block that ends
+// with one of them in front, and stay where they are.
+TEST_F(AppTest, WindowsAreRaisedOnceWhenOneOfThemComesToTheFront)
+{
+    struct Case {
+        const char* name;
+        bool progressInFront;               // else the main window
+        std::size_t inFrontAfterBlock;      // 0: never
+        std::size_t raisedAfterBlock;       // 0: never raised but at creation
+    };
+    const Case cases[] = {
+        {"the main window after block 10", false, 10, 11},
+        {"the progress window after block 5", true, 5, 6},
+        {"another program in front throughout", false, 0, 0},
+    };
+    const HWND otherProgram = reinterpret_cast<HWND>(0x7777);
+    constexpr std::size_t waitsBeforeBlocks = 6;        // lock, unprotect, the erase's two, address twice
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        win32double::attachUnit();
+        runUpdater([&] {
+            HWND dialog = win32double::lastDialog()->handle;
+            win32double::setWindowRect(dialog, {101, 50, 602, 451});
+            win32double::setForegroundWindow(otherProgram);
+            win32double::whileSleeping([&](std::size_t sleeps) {
+                if (c.inFrontAfterBlock != 0 && sleeps == waitsBeforeBlocks + c.inFrontAfterBlock) {
+                    const auto* progress = win32double::topLevelWindow(L"msctls_progress32");
+                    win32double::setForegroundWindow(c.progressInFront ? progress->handle : dialog);
+                }
+            });
+            win32double::pressButton(1002);
+            win32double::whileSleeping(nullptr);
+        });
+        // Which block each raise followed, and what was raised and shown, in order.
+        std::size_t blocks = 0;
+        std::vector<std::string> raises;
+        for (const std::string& line : win32double::journal()) {
+            if (line.rfind("WriteFile 0x1b", 0) == 0)
+                ++blocks;
+            if (line.rfind("SetWindowPos", 0) == 0 || line.rfind("ShowWindow", 0) == 0)
+                raises.push_back(std::to_string(blocks) + " " + line);
+        }
+        std::vector<std::string> expected = {"0 SetWindowPos dialog", "0 SetWindowPos msctls_progress32"};
+        if (c.raisedAfterBlock != 0) {
+            std::string after = std::to_string(c.raisedAfterBlock) + " ";
+            for (const char* line : {"SetWindowPos dialog", "SetWindowPos msctls_progress32", "ShowWindow dialog 5",
+                                     "ShowWindow msctls_progress32 5"})
+                expected.push_back(after + line);
+        }
+        EXPECT_EQ(expected, raises);
+        EXPECT_EQ((std::vector<LONG>{101, 50, 602, 451}), rectOf(win32double::lastDialog()->handle));
+        EXPECT_EQ((std::vector<LONG>{151, 225, 551, 275}), rectOf(win32double::topLevelWindow(L"msctls_progress32")->handle));
+        TearDown();
+    }
 }
 
 TEST_F(AppTest, FinalShortBlockIsPaddedAndAnnouncesItsWholeWords)
@@ -149,12 +211,19 @@ TEST_F(AppTest, LenientRepliesAndFailingClosingCommandsStillSucceed)
     struct Case {
         const char* name;
         std::vector<sim::FaultRule> faults;
+        bool unlocked;                      // the release reached the unit
     };
+    // Exchanges counted from 1: three of identification, four before the blocks, 2,048 blocks.
+    constexpr std::uint32_t restore = 2056;
+    constexpr std::uint32_t release = 2057;
     const Case cases[] = {
-        {"unprotect answered with an error reply of code 0", {onCommand(0x20, flaggedReply(0, 0x01))}},
-        {"lock answered with the error flag and status 1", {onCommand(0x0B, flaggedReply(9, 0x01))}},
-        {"restore and release not written", {{sim::FaultTrigger::Exchange, 2056, transportFault(sim::FaultKind::WriteFails)},
-                                             {sim::FaultTrigger::Exchange, 2057, transportFault(sim::FaultKind::WriteFails)}}},
+        {"unprotect answered with an error reply of code 0", {onCommand(0x20, flaggedReply(0, 0x01))}, true},
+        {"lock answered with the error flag and status 1", {onCommand(0x0B, flaggedReply(9, 0x01))}, true},
+        {"restore not written: the release follows", {{sim::FaultTrigger::Exchange, restore, transportFault(sim::FaultKind::WriteFails)}}, true},
+        {"restore not answered: the release follows", {{sim::FaultTrigger::Exchange, restore, transportFault(sim::FaultKind::ReadFails)}}, true},
+        {"restore refused: the release follows", {{sim::FaultTrigger::Exchange, restore, errorReply(0x0105)}}, true},
+        {"restore and release not written", {{sim::FaultTrigger::Exchange, restore, transportFault(sim::FaultKind::WriteFails)},
+                                             {sim::FaultTrigger::Exchange, release, transportFault(sim::FaultKind::WriteFails)}}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -166,6 +235,10 @@ TEST_F(AppTest, LenientRepliesAndFailingClosingCommandsStillSucceed)
         EXPECT_EQ(message(40032), win32double::controlText(40004));
         EXPECT_EQ(1u, win32double::messageBoxes().size());
         EXPECT_EQ(2048u, device.unit->blocksWritten());
+        EXPECT_EQ(c.unlocked, !device.unit->locked());
+        std::vector<std::uint8_t> commands = commandsAfterIdentification(*device.unit);
+        ASSERT_EQ(4u + 2048u + 2u, commands.size()) << "restore and release are both sent";
+        EXPECT_EQ(c.unlocked ? 0x0B : 0, commands.back()) << "the release comes last";
         TearDown();
     }
 }
@@ -191,6 +264,6 @@ TEST_F(AppTest, TimerRunsAtOneMillisecondForTheLengthOfTheUpdateOnly)
     ASSERT_NE(journal.end(), begin);
     ASSERT_NE(journal.end(), end);
     EXPECT_LT(begin, end);
-    EXPECT_EQ("WriteFile 60", *(begin + 1)) << "raised just before the lock";
+    EXPECT_EQ("WriteFile 0x0b 60", *(begin + 1)) << "raised just before the lock";
     EXPECT_LT(end, std::find(box + 1, journal.end(), "MessageBoxW")) << "back to normal before the failure box";
 }

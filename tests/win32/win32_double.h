@@ -89,6 +89,8 @@ DWORD lastClassDevsFlags();
 std::uint64_t nowMs();
 const std::vector<DWORD>& sleeps();
 void shortenNextSleep(DWORD ms);            // the next Sleep returns this much early, as Windows' may
+// Runs at the end of every Sleep with the number of Sleeps so far: the user acting meanwhile.
+void whileSleeping(std::function<void(std::size_t sleeps)> action);
 
 // GDI: what was drawn, and the state of a device context.
 struct BltCall {
@@ -229,11 +231,13 @@ const std::vector<NotificationRegistration>& notificationRegistrations();
 void failNotificationRegistration();
 bool commonControlsInitialised();
 
-// Calls whose order matters, one line each: "WriteFile 60", "ReadFile 60 failed", "Sleep 1000",
+// Calls whose order matters, one line each: "WriteFile <command code> 60" ("WriteFile 0x1b 60"),
+// "ReadFile 60", a failed one with " failed" added, "Sleep 1000",
 // "CreateFileW <path>", "CloseHandle <path>", "SetupDiDestroyDeviceInfoList",
 // "SetWindowTextW <control id>", "EnableWindow <control id> <0|1>", "MessageBoxW",
 // "RegisterDeviceNotificationW", "UnregisterDeviceNotification", "EndDialog <result>",
-// "CreateWindowExW <class>", "DestroyWindow <name>", "SetWindowPos <name>", "ShowWindow <name> <command>",
+// "CreateWindowExW <class>", "DestroyWindow <name>", "SetWindowPos <name>" (" after <handle>" added
+// for any place but the top), "ShowWindow <name> <command>",
 // "timeBeginPeriod <ms>", "timeEndPeriod <ms>"; a window's name is "dialog", its control ID, or
 // the class of another top-level window.
 const std::vector<std::string>& journal();

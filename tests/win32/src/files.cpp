@@ -1,6 +1,8 @@
 // kernel32 file calls on HID interface paths: open, one report out, one report in, close.
 #include "state.h"
 
+#include <cstdio>
+
 using win32double::HidInterface;
 using win32double::detail::fail;
 using win32double::detail::FileHandle;
@@ -50,10 +52,19 @@ BOOL refused(const char* call, DWORD length)
 }
 
 // After the unit refused a transfer: pulled out, or the transfer itself failed.
-BOOL transferFailed(const HidInterface& device, const char* call, DWORD length)
+BOOL transferFailed(const HidInterface& device, const std::string& call, DWORD length)
 {
     fail(!device.unit || device.unit->plugged() ? ERROR_GEN_FAILURE : ERROR_DEVICE_NOT_CONNECTED);
-    return refused(call, length);
+    return refused(call.c_str(), length);
+}
+
+// A write is journalled with the request's command code, so an order of exchanges and waits
+// reads as the unit saw it.
+std::string writeCall(const std::uint8_t* request)
+{
+    char code[8];
+    std::snprintf(code, sizeof code, "0x%02x", request[1]);
+    return std::string("WriteFile ") + code;
 }
 
 }
@@ -98,10 +109,10 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     const auto* request = static_cast<const std::uint8_t*>(lpBuffer);
     if (device.unit ? !device.unit->write(request, nNumberOfBytesToWrite, static_cast<double>(state().nowMs))
                     : !device.scripted->write(request, nNumberOfBytesToWrite))
-        return transferFailed(device, "WriteFile", nNumberOfBytesToWrite);
+        return transferFailed(device, writeCall(request), nNumberOfBytesToWrite);
     if (lpNumberOfBytesWritten != nullptr)
         *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
-    state().journal.push_back("WriteFile " + std::to_string(nNumberOfBytesToWrite));
+    state().journal.push_back(writeCall(request) + " " + std::to_string(nNumberOfBytesToWrite));
     return TRUE;
 }
 

@@ -33,6 +33,8 @@ void WINAPI Sleep(DWORD dwMilliseconds)
     state().nowMs += dwMilliseconds - shortfall;
     state().sleeps.push_back(dwMilliseconds);
     state().journal.push_back("Sleep " + std::to_string(dwMilliseconds));
+    if (state().sleepAction)
+        state().sleepAction(state().sleeps.size());
 }
 
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency)

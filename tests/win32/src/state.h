@@ -47,6 +47,7 @@ struct State {
     HWND foreground = nullptr;
     std::function<void(const MessageBoxCall&)> messageBoxAction;
     DWORD nextSleepShortfall = 0;
+    std::function<void(std::size_t)> sleepAction;
     int timerPeriods = 0;
 
     struct GdiObject {

@@ -6,6 +6,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <cstdint>
 
 using win32double::Window;
 using win32double::detail::fail;
@@ -124,6 +125,11 @@ void setWindowRect(HWND handle, RECT rect)
 void setForegroundWindow(HWND window)
 {
     state().foreground = window;
+}
+
+void whileSleeping(std::function<void(std::size_t sleeps)> action)
+{
+    state().sleepAction = std::move(action);
 }
 
 bool ghostingDisabled()
@@ -477,12 +483,23 @@ BOOL WINAPI UpdateWindow(HWND hWnd)
     return TRUE;
 }
 
-BOOL WINAPI SetWindowPos(HWND hWnd, HWND, int, int, int, int, UINT)
+// Moves and sizes as asked unless told not to; a place in the Z order other than the top is
+// journalled, since a window put anywhere else would not come to the front.
+BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags)
 {
     Window* window = find(hWnd);
     if (window == nullptr)
         return FALSE;
-    state().journal.push_back("SetWindowPos " + journalName(*window));
+    RECT& rect = window->rect;
+    if ((uFlags & SWP_NOMOVE) == 0) {
+        rect = {X, Y, X + rect.right - rect.left, Y + rect.bottom - rect.top};
+    }
+    if ((uFlags & SWP_NOSIZE) == 0) {
+        rect.right = rect.left + cx;
+        rect.bottom = rect.top + cy;
+    }
+    std::string place = hWndInsertAfter == HWND_TOP ? "" : " after " + std::to_string(reinterpret_cast<std::intptr_t>(hWndInsertAfter));
+    state().journal.push_back("SetWindowPos " + journalName(*window) + place);
     return TRUE;
 }
 
