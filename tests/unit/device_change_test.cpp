@@ -1,82 +1,159 @@
 // Units plugged in and pulled out while the window is open.
 #include "update_fixture.h"
 
-TEST_F(AppTest, ArrivalWithNoUnitHeldOpensAndShowsTheNewUnit)
+namespace {
+
+enum class Event { Arrival, Removal };
+// What arrives, or which path a removal names.
+enum class Device {
+    Accepted, RecognisedOnly, WrongMode, NoController, Incompatible, FailsIdentification,
+    NotAUnit,                               // vendor 0x21B8, product 3
+    OtherVendor,                            // a mouse
+    OtherClass,                             // a unit, announced as a device of another type (a volume)
+    Held, HeldInCapitals, AnotherUnit, PrefixOfHeld, ExtensionOfHeld,
+};
+
+struct ChangeCase {
+    const char* name;
+    bool unitHeld;                          // at the start: an accepted controller with firmware 1.16
+    Event event;
+    Device device;
+    unsigned hint;
+    bool instructed;
+    bool updateEnabled;
+    const wchar_t* escText;                 // the panel: "0.0.0" greyed, anything else shown
+    std::vector<std::string> openedAndClosed;   // "CreateFileW new", "CloseHandle held", in order
+    std::size_t boxes;
+};
+
+void PrintTo(const ChangeCase& c, std::ostream* os)
 {
-    struct Case {
-        const char* name;
-        const char* type;                   // null: no unit arrives, something else does
-        std::uint8_t mode;
-        std::function<std::wstring()> hint;
-        bool updateEnabled;
-        bool held;
-        const wchar_t* escText;
-        std::size_t boxes;
-    };
-    const Case cases[] = {
-        {"accepted", "accepted", 0, [] { return message(40000); }, true, true, L"1.16", 0},
-        {"wrong mode", "accepted", 1, [] { return instructedHint(40015); }, false, false, L"0.0.0", 0},
-        {"recognised only: nothing changes", "recognised", 0, [] { return instructedHint(40017); }, false, true,
-         L"0.0.0", 0},
-        {"incompatible", "incompatible", 0, [] { return instructedHint(40035); }, false, false, L"0.0.0", 1},
-        {"a mouse: nothing shown", nullptr, 0, [] { return instructedHint(40017); }, false, false, L"0.0.0", 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        SetUp();
-        bool held = false;
-        INT_PTR answer = 0;
-        runUpdater([&] {
-            std::wstring path = L"\\\\?\\hid#vid_046d&pid_c52b#1#{4d1e55b2-f16f-11cf-88cb-001111000030}";
-            if (c.type != nullptr) {
-                sim::UnitIdentity identity;
-                identity.bootMode = c.mode;
-                identity.deviceTypeCode = std::string(c.type) == "accepted"     ? 0x140FA0FA
-                                          : std::string(c.type) == "recognised" ? 0x0A0640AA
-                                                                                : 0x0BADC0DE;
-                path = win32double::attachUnit(identity).path;
-            }
-            answer = sendDeviceChange(DBT_DEVICEARRIVAL, broadcast(path));
-            held = ConnectedUnit.handle != INVALID_HANDLE_VALUE;
-        });
-        EXPECT_EQ(TRUE, answer);
-        EXPECT_EQ(c.hint(), win32double::controlText(40004));
-        EXPECT_EQ(c.updateEnabled, win32double::controlEnabled(1002));
-        EXPECT_EQ(c.held, held);
-        EXPECT_EQ(c.escText, win32double::controlText(40015));
-        EXPECT_EQ(c.boxes, win32double::messageBoxes().size());
-        TearDown();
+    *os << c.name;
+}
+
+const std::vector<std::string> none;
+const std::vector<std::string> opensNew = {"CreateFileW new"};
+const std::vector<std::string> opensAndClosesNew = {"CreateFileW new", "CloseHandle new"};
+const std::vector<std::string> closesHeld = {"CloseHandle held"};
+
+const ChangeCase changes[] = {
+    {"ArrivalAccepted", false, Event::Arrival, Device::Accepted, 40000, false, true, L"1.5", opensNew, 0},
+    {"ArrivalRecognisedOnlyShowsNothing", false, Event::Arrival, Device::RecognisedOnly, 40017, true, false, L"0.0.0", opensNew, 0},
+    {"ArrivalWrongMode", false, Event::Arrival, Device::WrongMode, 40015, true, false, L"0.0.0", opensAndClosesNew, 0},
+    {"ArrivalNoController", false, Event::Arrival, Device::NoController, 40016, true, false, L"0.0.0", opensAndClosesNew, 0},
+    {"ArrivalIncompatible", false, Event::Arrival, Device::Incompatible, 40035, true, false, L"0.0.0", opensAndClosesNew, 1},
+    {"ArrivalFailingIdentificationShowsNothing", false, Event::Arrival, Device::FailsIdentification, 40017, true, false, L"0.0.0", opensAndClosesNew, 0},
+    // Its attributes are read through a handle of its own, given back at once.
+    {"ArrivalNotAUnit", false, Event::Arrival, Device::NotAUnit, 40017, true, false, L"0.0.0", opensAndClosesNew, 0},
+    {"ArrivalOtherVendor", false, Event::Arrival, Device::OtherVendor, 40017, true, false, L"0.0.0", none, 0},
+    {"ArrivalOtherClass", false, Event::Arrival, Device::OtherClass, 40017, true, false, L"0.0.0", none, 0},
+    {"HeldArrivalAccepted", true, Event::Arrival, Device::Accepted, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalRecognisedOnly", true, Event::Arrival, Device::RecognisedOnly, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalWrongMode", true, Event::Arrival, Device::WrongMode, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalNoController", true, Event::Arrival, Device::NoController, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalIncompatible", true, Event::Arrival, Device::Incompatible, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalFailingIdentification", true, Event::Arrival, Device::FailsIdentification, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalNotAUnit", true, Event::Arrival, Device::NotAUnit, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalOtherVendor", true, Event::Arrival, Device::OtherVendor, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalOtherClass", true, Event::Arrival, Device::OtherClass, 40000, false, true, L"1.16", none, 0},
+    {"RemovalOfTheHeld", true, Event::Removal, Device::Held, 40020, true, false, L"0.0.0", closesHeld, 0},
+    {"RemovalOfTheHeldInCapitals", true, Event::Removal, Device::HeldInCapitals, 40020, true, false, L"0.0.0", closesHeld, 0},
+    {"RemovalOfAnotherUnit", true, Event::Removal, Device::AnotherUnit, 40000, false, true, L"1.16", none, 0},
+    {"RemovalOfAPrefixOfTheHeldPath", true, Event::Removal, Device::PrefixOfHeld, 40000, false, true, L"1.16", none, 0},
+    {"RemovalOfAnExtensionOfTheHeldPath", true, Event::Removal, Device::ExtensionOfHeld, 40000, false, true, L"1.16", none, 0},
+    {"RemovalOfTheHeldAsAnotherClass", true, Event::Removal, Device::OtherClass, 40000, false, true, L"1.16", none, 0},
+    {"RemovalWithNothingHeld", false, Event::Removal, Device::AnotherUnit, 40017, true, false, L"0.0.0", none, 0},
+};
+
+win32double::HidInterface& plugIn(Device device)
+{
+    sim::UnitIdentity identity;
+    identity.escFirmwareVersion = 0x0105;
+    win32double::HidInterface other;
+    other.inputReportLength = other.outputReportLength = 60;
+    switch (device) {
+    case Device::RecognisedOnly: identity.deviceTypeCode = 0x0A0640AA; break;
+    case Device::WrongMode: identity.bootMode = 1; break;
+    case Device::NoController: identity.targetState = 2; break;
+    case Device::Incompatible: identity.deviceTypeCode = 0x0BADC0DE; break;
+    case Device::NotAUnit: other.vendorId = 0x21B8, other.productId = 3; return win32double::addHidDevice(other);
+    case Device::OtherVendor:
+        other.vendorId = 0x046D, other.productId = 0xC52B, other.openable = false;
+        return win32double::addHidDevice(other);
+    default: break;
+    }
+    win32double::HidInterface& unit = win32double::attachUnit(identity);
+    unit.capsFail = device == Device::FailsIdentification;
+    return unit;
+}
+
+std::string narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+std::wstring removedPath(Device device, const std::wstring& held)
+{
+    switch (device) {
+    case Device::HeldInCapitals: return upperCase(held);
+    case Device::PrefixOfHeld: return held.substr(0, held.size() - 1);
+    case Device::ExtensionOfHeld: return held + L"#0";
+    case Device::AnotherUnit: {
+        win32double::HidInterface& another = win32double::attachUnit();
+        win32double::detach(another);
+        return another.path;
+    }
+    default: return held;
     }
 }
 
-TEST_F(AppTest, ArrivalWhileAUnitIsHeldIsIgnored)
-{
-    win32double::attachUnit();
-    runUpdater([] {
-        std::size_t opens = win32double::createFileCalls().size();
-        win32double::HidInterface& second = win32double::attachUnit();
-        EXPECT_EQ(TRUE, sendDeviceChange(DBT_DEVICEARRIVAL, broadcast(second.path)));
-        EXPECT_EQ(opens, win32double::createFileCalls().size());
-        EXPECT_EQ(TRUE, sendDeviceChange(DBT_DEVICEREMOVECOMPLETE, broadcast(second.path)));
-        EXPECT_NE(INVALID_HANDLE_VALUE, ConnectedUnit.handle) << "another unit's removal is ignored";
-        EXPECT_EQ(message(40000), win32double::controlText(40004));
-    });
 }
 
-TEST_F(AppTest, RemovalOfTheHeldUnitMatchesItsPathWhateverTheLetterCase)
+class DeviceChanges : public AppTest, public ::testing::WithParamInterface<ChangeCase> {};
+
+TEST_P(DeviceChanges, ShowWhatWasPluggedInOrPulledOut)
 {
-    win32double::HidInterface& device = win32double::attachUnit();
+    const ChangeCase& c = GetParam();
+    win32double::HidInterface* held = c.unitHeld ? &win32double::attachUnit() : nullptr;
+    std::string heldPath = held != nullptr ? narrow(held->path) : "";
+    std::string arrived;
+    std::vector<std::string> during;        // the journal of the event's handling
+    INT_PTR answer = 0;
     runUpdater([&] {
-        win32double::detach(device);
-        EXPECT_EQ(TRUE, sendDeviceChange(DBT_DEVICEREMOVECOMPLETE, broadcast(upperCase(device.path))));
-        EXPECT_EQ(INVALID_HANDLE_VALUE, ConnectedUnit.handle);
+        std::size_t before = win32double::journal().size();
+        DWORD type = c.device == Device::OtherClass ? 2 : DBT_DEVTYP_DEVICEINTERFACE;
+        if (c.event == Event::Arrival) {
+            win32double::HidInterface& device = plugIn(c.device);
+            arrived = narrow(device.path);
+            answer = sendDeviceChange(DBT_DEVICEARRIVAL, broadcast(device.path, type));
+        } else {
+            std::wstring path = removedPath(c.device, held != nullptr ? held->path : L"");
+            if (held != nullptr && c.device != Device::OtherClass && path == held->path)
+                win32double::detach(*held);
+            answer = sendDeviceChange(DBT_DEVICEREMOVECOMPLETE, broadcast(path, type));
+        }
+        during.assign(win32double::journal().begin() + static_cast<long>(before), win32double::journal().end());
     });
-    EXPECT_EQ(instructedHint(40020), win32double::controlText(40004));
-    EXPECT_FALSE(win32double::controlEnabled(1002));
-    EXPECT_EQ(L"0.0.0", win32double::controlText(40013));
-    EXPECT_FALSE(win32double::controlEnabled(40013));
-    EXPECT_EQ(L"BENCH-BOX", win32double::controlText(40010)) << "the row still names the unit, greyed";
+    EXPECT_EQ(TRUE, answer);
+    EXPECT_EQ(c.instructed ? instructedHint(c.hint) : message(c.hint), win32double::controlText(40004));
+    EXPECT_EQ(c.updateEnabled, win32double::controlEnabled(1002));
+    EXPECT_EQ(c.escText, win32double::controlText(40015));
+    EXPECT_EQ(std::wstring(c.escText) != L"0.0.0", win32double::controlEnabled(40015));
+    bool shown = c.unitHeld || std::wstring(c.escText) != L"0.0.0";
+    EXPECT_EQ(shown ? L"BENCH-BOX" : message(40039), win32double::controlText(40010)) << "the row keeps the model";
+    EXPECT_EQ(c.boxes, win32double::messageBoxes().size());
+    std::vector<std::string> openedAndClosed;
+    for (const std::string& line : during)
+        for (const std::string call : {"CreateFileW ", "CloseHandle "})
+            if (line.rfind(call, 0) == 0) {
+                std::string path = line.substr(call.size());
+                openedAndClosed.push_back(call + (path == arrived ? "new" : path == heldPath ? "held" : path));
+            }
+    EXPECT_EQ(c.openedAndClosed, openedAndClosed);
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryChange, DeviceChanges, ::testing::ValuesIn(changes),
+                         [](const ::testing::TestParamInfo<ChangeCase>& row) { return std::string(row.param.name); });
 
 TEST_F(AppTest, OnlyFoldsAToZWhenComparingPaths)
 {
@@ -105,20 +182,7 @@ TEST_F(AppTest, OtherEventsAndDeviceTypesChangeNothing)
     runUpdater([&] {
         EXPECT_EQ(FALSE, sendDeviceChange(0x0007, broadcast(device.path)));    // DBT_DEVNODES_CHANGED
         EXPECT_EQ(FALSE, sendDeviceChange(0x8001, broadcast(device.path)));    // query remove
-        EXPECT_EQ(TRUE, sendDeviceChange(DBT_DEVICEREMOVECOMPLETE, broadcast(device.path, 2)));   // a volume
         EXPECT_NE(INVALID_HANDLE_VALUE, ConnectedUnit.handle);
-    });
-}
-
-TEST_F(AppTest, ArrivalOfAUnitThatFailsIdentificationDoesNotHoldIt)
-{
-    runUpdater([] {
-        sim::UnitIdentity identity;
-        win32double::HidInterface& device = win32double::attachUnit(identity);
-        device.capsFail = true;
-        sendDeviceChange(DBT_DEVICEARRIVAL, broadcast(device.path));
-        EXPECT_EQ(INVALID_HANDLE_VALUE, ConnectedUnit.handle);
-        EXPECT_EQ(instructedHint(40017), win32double::controlText(40004)) << "nothing is shown";
     });
 }
 
