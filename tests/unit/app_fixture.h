@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <string>
 
 class AppTest : public ::testing::Test {
@@ -24,6 +25,7 @@ protected:
 
     void TearDown() override
     {
+        expectBoxesOwnedWithTheirIconsAndButtons();
         closeDevice();
         EXPECT_EQ(win32double::OpenCounts{}, win32double::openCounts()) << "something was left open";
         EXPECT_FALSE(win32double::dialogLeftRunning()) << "the script did not close the dialog";
@@ -49,6 +51,26 @@ protected:
     static std::wstring message(unsigned messageId, WORD language = english)
     {
         return expected::messageText(messageId, language);
+    }
+
+    // Every box the test saw, by its caption: owned by the main window, with its icon and buttons.
+    static void expectBoxesOwnedWithTheirIconsAndButtons()
+    {
+        std::map<std::wstring, UINT> flagsByCaption;
+        for (WORD language : {english, german}) {
+            flagsByCaption[message(40002, language)] = 0x10;   // an update failed: error icon, OK
+            flagsByCaption[message(40012, language)] = 0x10;   // the registration failed
+            flagsByCaption[message(40033, language)] = 0x40;   // an incompatible controller: information, OK
+            flagsByCaption[message(40037, language)] = 0x31;   // before the update: warning, OK and Cancel
+            flagsByCaption[message(40025, language)] = 0x34;   // no newer firmware: warning, Yes and No
+        }
+        const win32double::Window* dialog = win32double::lastDialog();
+        for (const auto& box : win32double::messageBoxes()) {
+            auto flags = flagsByCaption.find(box.caption);
+            ASSERT_NE(flagsByCaption.end(), flags) << "a box with another caption";
+            EXPECT_EQ(flags->second, box.flags) << "the box captioned " << testing::PrintToString(box.caption);
+            EXPECT_EQ(dialog != nullptr ? dialog->handle : nullptr, box.owner) << "owned by the main window";
+        }
     }
 
     static std::size_t journalIndex(const std::string& line)

@@ -73,7 +73,8 @@ TEST_F(AppTest, OnlyTheControllerRowIsRedOnTheDialogBackground)
             EXPECT_EQ(0x000000FFu, win32double::deviceContextState(dc).textColor) << id;
             EXPECT_EQ(1, win32double::deviceContextState(dc).backgroundMode) << id;
         }
-        EXPECT_NE(0, brushes[0]);
+        EXPECT_EQ(0x00F0F0F0u, win32double::brushColor(reinterpret_cast<HBRUSH>(brushes[0])))
+            << "the background is the dialog's own button face";
         EXPECT_EQ(brushes[0], brushes[1]) << "one brush for the dialog's lifetime";
         HDC other = CreateCompatibleDC(nullptr);
         for (int id : {40010, 40013, 1005, 40004})

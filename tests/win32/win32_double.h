@@ -108,6 +108,9 @@ struct DeviceContextState {
     int stretchMode = 1;                    // BLACKONWHITE
 };
 DeviceContextState deviceContextState(HDC dc);
+std::optional<COLORREF> brushColor(HBRUSH brush);    // none: not a brush, or deleted
+// GetSysColor(COLOR_BTNFACE): the dialog's background.
+constexpr COLORREF buttonFaceColor = 0x00F0F0F0;
 void failBitmapInfo();                      // GetObjectW cannot read a bitmap from now on
 
 // The resources windres compiled for the updater, read from its .res file once.

@@ -51,6 +51,12 @@ const std::vector<BltCall>& bltCalls()
     return state().bltCalls;
 }
 
+std::optional<COLORREF> brushColor(HBRUSH brush)
+{
+    State::GdiObject* found = object(brush, State::GdiObject::Brush);
+    return found == nullptr ? std::nullopt : std::optional<COLORREF>(found->color);
+}
+
 DeviceContextState deviceContextState(HDC dc)
 {
     State::GdiObject* context = object(dc, State::GdiObject::DeviceContext);
@@ -194,9 +200,11 @@ int WINAPI SetBkMode(HDC hdc, int mode)
     return previous;
 }
 
-HBRUSH WINAPI CreateSolidBrush(COLORREF)
+HBRUSH WINAPI CreateSolidBrush(COLORREF color)
 {
-    return static_cast<HBRUSH>(newObject(State::GdiObject::Brush));
+    void* brush = newObject(State::GdiObject::Brush);
+    object(brush, State::GdiObject::Brush)->color = color;
+    return static_cast<HBRUSH>(brush);
 }
 
 }

@@ -54,6 +54,7 @@ struct State {
         enum Kind { DeviceContext, Bitmap, Brush } kind = DeviceContext;
         LONG width = 0, height = 0;         // bitmaps
         HGDIOBJ selected = nullptr;         // device contexts
+        COLORREF color = 0;                 // brushes
         DeviceContextState dc;
     };
     std::map<void*, GdiObject> gdiObjects;

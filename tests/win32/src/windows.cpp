@@ -530,7 +530,7 @@ int WINAPI GetSystemMetrics(int nIndex)
 
 DWORD WINAPI GetSysColor(int nIndex)
 {
-    return nIndex == COLOR_BTNFACE ? RGB(240, 240, 240) : 0;
+    return nIndex == COLOR_BTNFACE ? win32double::buttonFaceColor : 0;
 }
 
 }
