@@ -29,12 +29,13 @@ int loadMessage(UINT messageId, WCHAR (&buffer)[messageBufferSize])
     if (block == nullptr)
         return 0;
 
+    // Each length is one UTF-16 unit, whatever width WCHAR has where this is built.
     DWORD at = 0;
     for (UINT skip = messageId % stringsPerBlock; skip != 0 && at < units; --skip)
-        at += 1 + block[at];
+        at += 1 + static_cast<WORD>(block[at]);
     if (at >= units)
         return 0;
-    DWORD length = block[at];
+    DWORD length = static_cast<WORD>(block[at]);
     if (length > units - at - 1)
         length = units - at - 1;
     if (length > messageBufferSize - 1)

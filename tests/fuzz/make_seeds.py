@@ -1,44 +1,51 @@
 #!/usr/bin/env python3
-"""Writes the fuzz target's seed corpus: units as the protocol describes them, each seed a start
-for the fuzzer to vary. Run it again after changing the input layout of the fuzz target."""
+"""Writes the fuzz target's seed corpus, each seed a start for the fuzzer to vary: a complete
+update, the boxes answered each way, units that are not updated, and a fault at each step. Run it
+again after changing the input layout of the fuzz target."""
 import os
 import struct
 
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
-REPLY = 2                                   # a control byte that neither fails the write nor the read
+COMMAND, EXCHANGE, BLOCK = 0, 1, 2
+WRITE_FAILS, READ_FAILS, ERROR_REPLY, STATUS_BYTE, FLAGGED, UNPLUG, NOISY, SILENT = range(8)
 
 
-def reply(fields, length=60):
-    """A reply of the given length: report ID 2, then (offset, bytes) fields, zero elsewhere."""
-    data = bytearray(length)
-    data[0] = 0x02
-    for offset, value in fields:
-        data[offset:offset + len(value)] = value
-    return bytes([REPLY]) + bytes(data)
+def seed(lengths=0, controller=0, installed=0, boxes=0, rules=()):
+    """Header bytes, then each rule as (trigger, match, fault kind, code index, status or None)."""
+    data = bytes([lengths, controller | installed << 4]) + struct.pack("<I", 0x2F6B1D07) + bytes([boxes, len(rules)])
+    for trigger, match, kind, code, status in rules:
+        fault = kind | code << 3 | (0 if status is None else 0x20 | status << 6)
+        data += bytes([trigger]) + struct.pack("<H", match) + bytes([fault])
+    return data
 
-
-def status(mode=0, state=3):
-    return reply([(3, bytes([mode])), (4, struct.pack("<HHI", state, 0, 0x00010300))])
-
-
-info = reply([(4, struct.pack("<IH", 32, 0x0110))])
-identity = reply([(4, struct.pack("<II", 0x140FA0FA, 0x102))])
-lock = reply([(3, b"\x01")])
-lifted = reply([(3, b"\x00")])
-done = reply([])
 
 seeds = {
-    "accepted-update": bytes([60, 60, 0]) + status() + info + identity + lock + lifted + done * 8,
-    "loader-mode": bytes([60, 60, 1]) + status(mode=1) + reply([(8, struct.pack("<I", 0x0105))]),
-    "no-controller": bytes([60, 60, 0]) + status(state=2),
-    "incompatible": bytes([60, 60, 0]) + status() + info + reply([(4, struct.pack("<II", 0x0BADC0DE, 1))]),
-    "info-refused": bytes([60, 60, 0]) + status() + reply([(1, b"\xff"), (4, b"\x05\x00")]),
-    "short-reports": bytes([44, 52, 0]) + status()[:45] + info[:45] + identity[:45],
-    "too-short": bytes([8, 60, 0]) + status()[:9],
-    "write-fails": bytes([60, 60, 0, 0]),
+    "update": seed(),
+    "update-orbipad-17-cells": seed(controller=0x08 | 2),
+    "update-without-firmware": seed(installed=2),
+    "same-version-yes": seed(installed=1),
+    "same-version-no": seed(installed=1, boxes=2 * 5),
+    "warning-cancelled": seed(boxes=2),
+    "pulled-out-in-warning": seed(boxes=3),
+    "swapped-in-warning": seed(boxes=4),
+    "swapped-in-version-box": seed(installed=1, boxes=4 * 5),
+    "short-reports": seed(lengths=5),
+    "too-short": seed(lengths=6),
+    "recognised-only": seed(controller=6),
+    "incompatible": seed(controller=7),
+    "lock-refused": seed(rules=[(COMMAND, 2, STATUS_BYTE, 0, 0)]),          # 0x0B
+    "lift-error": seed(rules=[(COMMAND, 7, ERROR_REPLY, 2, None)]),         # 0x20
+    "erase-error": seed(rules=[(COMMAND, 5, ERROR_REPLY, 3, None)]),        # 0x1E
+    "address-unanswered": seed(rules=[(COMMAND, 6, READ_FAILS, 0, None)]),  # 0x1F
+    "block-unplugged": seed(rules=[(BLOCK, 700, UNPLUG, 0, None)]),
+    "last-block-silent": seed(rules=[(BLOCK, 2047, SILENT, 0, None)]),
+    "restore-fails": seed(rules=[(EXCHANGE, 2055, WRITE_FAILS, 0, None)]),
+    "noisy-identification": seed(rules=[(EXCHANGE, 0, NOISY, 0, None), (EXCHANGE, 1, FLAGGED, 0, 1)]),
 }
 
 os.makedirs(HERE, exist_ok=True)
+for name in os.listdir(HERE):
+    os.remove(os.path.join(HERE, name))
 for name, data in seeds.items():
-    with open(os.path.join(HERE, name), "wb") as seed:
-        seed.write(data)
+    with open(os.path.join(HERE, name), "wb") as out:
+        out.write(data)
