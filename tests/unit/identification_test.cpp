@@ -48,14 +48,7 @@ TEST_F(LinkTest, NormalModeWithUpdatableControllerFillsTheRecord)
     EXPECT_EQ((std::vector<std::uint8_t>{0x08, 0x1D, 0x22}), requestCommands(*device.unit));
     EXPECT_EQ(60u, ConnectedUnit.outputReportLength);
     EXPECT_EQ(60u, ConnectedUnit.inputReportLength);
-    EXPECT_EQ(0, ConnectedUnit.unitBootMode);
-    EXPECT_EQ(3, ConnectedUnit.targetState);
-    EXPECT_EQ(0x1234, ConnectedUnit.targetStateExtra);
-    EXPECT_EQ(0x00020107u, ConnectedUnit.unitFirmwareVersion);
-    EXPECT_EQ(0xCAFEF00Du, ConnectedUnit.unitStatusExtra);
-    EXPECT_EQ(0x0110, ConnectedUnit.targetInfo.escFirmwareVersion);
-    EXPECT_EQ(0x110FA0D2u, ConnectedUnit.targetIdentity.deviceTypeCode);
-    EXPECT_EQ(0x00000203u, ConnectedUnit.targetIdentity.bootloaderVersion);
+    // Each field's place in its reply is checked against the layouts by UpdaterDecodesEachReplyFromItsLayout.
     // The blocks are kept exactly as received: reply bytes 4..35 and 4..43.
     EXPECT_EQ(0, std::memcmp(&ConnectedUnit.targetInfo, transcript[1].reply.data() + 4, 32));
     EXPECT_EQ(0, std::memcmp(&ConnectedUnit.targetIdentity, transcript[2].reply.data() + 4, 40));
