@@ -11,11 +11,11 @@
 // Input: byte 0 the report lengths, byte 1 the controller and its installed firmware, bytes 2..5
 // the noise seed, byte 6 what the user does in the warning and the version box, byte 7 the
 // number of fault rules, then four bytes a rule: trigger, match (two bytes), fault and code.
+#include "device_broadcast.h"
 #include "fresh_updater.h"
 #include "message_texts.h"
 #include "resource_reading.h"
 
-#include <dbt.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -95,16 +95,10 @@ bool actInBox(Run& run, BoxAction action, const win32double::MessageBoxCall& box
     bool heldBefore = held();
     if ((action == BoxAction::PullOut || action == BoxAction::SwapUnit) && run.first->present) {
         win32double::detach(*run.first);
-        std::vector<std::uint8_t> record(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) + run.first->path.size() * sizeof(WCHAR));
-        auto* removal = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(record.data());
-        removal->dbcc_size = static_cast<DWORD>(record.size());
-        removal->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-        std::copy(run.first->path.begin(), run.first->path.end(), removal->dbcc_name);
-        win32double::sendToDialog(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(record.data()));
+        sendDeviceChange(DBT_DEVICEREMOVECOMPLETE, broadcast(run.first->path));
         if (action == BoxAction::SwapUnit && run.second == nullptr) {
             run.second = &win32double::attachUnit();
-            removal->dbcc_name[0] = L'\0';  // an arrival's path is not read
-            win32double::sendToDialog(WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(record.data()));
+            sendDeviceChange(DBT_DEVICEARRIVAL, broadcast(run.second->path));
         }
     }
     run.confirmedForFirstOnly = run.confirmedForFirstOnly && heldBefore && held() && action <= BoxAction::AgreeToo;
