@@ -1,9 +1,11 @@
-// The entry point: one modal dialog, then exit code 0 whatever the dialog's result.
+// The entry point: one updater at a time, one modal dialog, then exit code 0 whatever the
+// dialog's result.
 #include "app_state.h"
 #include "connected_unit.h"
 #include "main_dialog.h"
 #include "messages.h"
 #include "resource.h"
+#include "single_updater.h"
 
 #include <commctrl.h>
 
@@ -11,6 +13,10 @@ HINSTANCE appInstance = nullptr;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // Before any unit is touched or any window shown: a second updater hands over to the first.
+    HANDLE updaterLock = nullptr;
+    if (!takeUpdaterLock(updaterLock))
+        return 0;
     InitCommonControls();           // the progress bar of the update is a common control
     // The update blocks the window for up to a minute by design; without this Windows would
     // show it as "Not Responding" after five seconds and invite the user to end the program.
@@ -24,5 +30,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         auto dialogTemplate = static_cast<LPCDLGTEMPLATEW>(LockResource(LoadResource(appInstance, found)));
         DialogBoxIndirectParamW(appInstance, dialogTemplate, nullptr, mainDialogProc, 0);
     }
+    if (updaterLock != nullptr)
+        CloseHandle(updaterLock);
     return 0;
 }

@@ -20,6 +20,13 @@
 HWND mainWindow = nullptr;
 HDEVNOTIFY deviceNotification = nullptr;
 
+void formatTitle(WCHAR (&title)[titleBufferSize])
+{
+    StringCchPrintfW(title, titleBufferSize, titleFormat, modelString,
+                     static_cast<unsigned>(carriedFirmwareVersion >> 8),
+                     static_cast<unsigned>(carriedFirmwareVersion & 0xFF), L"");
+}
+
 namespace {
 
 constexpr INT_PTR resultRegistrationFailed = 1;
@@ -28,9 +35,7 @@ constexpr INT_PTR resultClosed = 2;
 void setTitle(HWND dialog)
 {
     WCHAR title[titleBufferSize];
-    StringCchPrintfW(title, titleBufferSize, titleFormat, modelString,
-                     static_cast<unsigned>(carriedFirmwareVersion >> 8),
-                     static_cast<unsigned>(carriedFirmwareVersion & 0xFF), L"");
+    formatTitle(title);
     SendMessageW(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title));
 }
 

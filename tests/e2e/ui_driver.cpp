@@ -52,6 +52,25 @@ BOOL CALLBACK matchDialog(HWND window, LPARAM parameter)
 
 }
 
+std::size_t topLevelWindowsTitled(const std::wstring& title)
+{
+    struct Count {
+        const std::wstring* title;
+        std::size_t found;
+    } count = {&title, 0};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* c = reinterpret_cast<Count*>(parameter);
+            wchar_t caption[256] = {};
+            GetWindowTextW(window, caption, 256);
+            if (IsWindowVisible(window) && *c->title == caption)
+                ++c->found;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.found;
+}
+
 HWND waitForDialog(const std::wstring& title, DWORD timeoutMs, DWORD processId)
 {
     for (DWORD waited = 0;; waited += pollMs) {

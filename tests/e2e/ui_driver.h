@@ -11,6 +11,9 @@ namespace ui {
 // The visible, unowned dialog (#32770) whose title is exactly title, of that process unless
 // processId is 0; null after timeoutMs.
 HWND waitForDialog(const std::wstring& title, DWORD timeoutMs, DWORD processId = 0);
+// Visible top-level windows with exactly this title, in any process; read without a message, so
+// a window busy with an update counts too.
+std::size_t topLevelWindowsTitled(const std::wstring& title);
 
 // A control's text. Another process's edit control answers WM_GETTEXT only, not GetWindowTextW.
 std::wstring text(HWND window);

@@ -53,6 +53,14 @@ TEST(Update, CompleteUpdateLeavesTheCarriedImageInTheController)
 
     startUpdate(dialog);
     DWORD started = GetTickCount();
+    // A second updater started during the transfer hands over to this one and ends at once,
+    // without opening the unit or showing a window of its own.
+    Sleep(8000);
+    DWORD secondStarted = GetTickCount();
+    EXPECT_EQ(0, UpdaterProcess::runAnother(5000));
+    std::printf("a second updater ended %lu ms after its start\n", static_cast<unsigned long>(GetTickCount() - secondStarted));
+    EXPECT_EQ(1u, ui::topLevelWindowsTitled(UpdaterProcess::title));
+    EXPECT_EQ(1, updater.clients(0));
     ASSERT_TRUE(ui::waitForText(dialog, 40004, e2e::message(40032), 180000));
     DWORD elapsed = GetTickCount() - started;
     EXPECT_GE(elapsed, 46040u);

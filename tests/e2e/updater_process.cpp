@@ -132,6 +132,18 @@ int UpdaterProcess::waitForExit(DWORD timeoutMs)
     return static_cast<int>(code);
 }
 
+int UpdaterProcess::runAnother(DWORD timeoutMs)
+{
+    PROCESS_INFORMATION other = start(runFolder() + L"\\zefran-hvi-updater.exe", nullptr);
+    if (other.hProcess == nullptr)
+        return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(other.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(other.hProcess, &code);
+    end(other, 0);
+    return static_cast<int>(code);
+}
+
 std::vector<std::string> UpdaterProcess::transcript(int unit) const
 {
     std::ifstream file(narrow(outFolder_ + L"\\unit-" + std::to_wstring(unit) + L".transcript"));

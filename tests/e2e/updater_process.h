@@ -31,6 +31,9 @@ public:
     // after "ok ", or "error ...".
     std::string control(const std::string& request) const;
     int clients(int unit) const;            // handles the updater holds open on unit n
+    // Starts another updater beside this one and waits for it to end: its exit code, or -1 when
+    // it was still running after timeoutMs (it is then ended).
+    static int runAnother(DWORD timeoutMs);
 
     static const std::wstring title;
 

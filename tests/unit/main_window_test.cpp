@@ -220,3 +220,34 @@ TEST_F(AppTest, UpdateButtonIsEnabledOnlyForAnAcceptedController)
     EXPECT_EQ(1, std::count(journal.begin(), journal.end(), "EnableWindow 1002 1"));
     EXPECT_EQ(0, std::count(journal.begin(), journal.end(), "EnableWindow 1002 0"));
 }
+
+// A second updater, started while one runs, touches no unit and shows nothing: the first one's
+// window comes to the front where it can be found, and the second ends with exit code 0.
+TEST_F(AppTest, ASecondUpdaterHandsOverToTheFirstAndEnds)
+{
+    const std::wstring lock = L"Global\\ZEFRAN-HVI-Updater.OneAtATime";   // one per PC, every session
+    struct Case {
+        const char* name;
+        bool otherSession;
+        std::vector<std::string> journal;
+    };
+    const Case cases[] = {
+        {"another updater of this user: brought to the front", false, {"SetForegroundWindow another program"}},
+        {"another user's updater: nothing to bring forward", true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        win32double::attachUnit(controller(0x140FA0FA));
+        HWND first = win32double::runAnotherUpdater(lock, c.otherSession);
+        win32double::whileDialogRuns([](HWND) { ADD_FAILURE() << "the dialog must not run"; });
+        EXPECT_EQ(0, wWinMain(win32double::moduleInstance(), nullptr, const_cast<LPWSTR>(L""), 1));
+        EXPECT_EQ(c.journal, win32double::journal()) << "no window, no unit, nothing else";
+        EXPECT_TRUE(win32double::createFileCalls().empty());
+        EXPECT_EQ(first, GetForegroundWindow());
+        TearDown();
+    }
+    SetUp();
+    runUpdater();
+    EXPECT_EQ(std::vector<std::wstring>{lock}, win32double::mutexNames()) << "the first takes the lock; teardown sees it closed";
+}

@@ -69,6 +69,7 @@ struct OpenCounts {
     std::size_t timerPeriods = 0;           // timeBeginPeriod calls without their timeEndPeriod
     std::size_t invalidReleases = 0;        // frees and closes of things never handed out, or twice
     std::size_t windows = 0;                // windows created and not destroyed, the dialog's included
+    std::size_t mutexes = 0;
     bool operator==(const OpenCounts&) const = default;
 };
 OpenCounts openCounts();
@@ -185,6 +186,7 @@ struct Window {
     INT_PTR result = 0;
     RECT rect = {};                         // screen coordinates, as GetWindowRect gives them
     std::vector<UINT> progressPositions;    // PBM_SETPOS, in order
+    bool foreign = false;                   // another program's window, never the product's to release
 };
 const Window* findWindow(HWND handle);
 const Window* lastDialog();                 // the dialog created last, or null
@@ -193,6 +195,12 @@ const Window* topLevelWindow(const std::wstring& className);    // the last one 
 void setWindowRect(HWND window, RECT rect);
 void setForegroundWindow(HWND window);      // what GetForegroundWindow answers from now on
 bool ghostingDisabled();
+
+// Another updater already runs and holds its lock under this name. In this logon session its
+// main dialog, returned, has the updater's title; in another session its lock cannot be opened
+// and there is no window to find (null is returned).
+HWND runAnotherUpdater(const std::wstring& lockName, bool otherSession = false);
+const std::vector<std::wstring>& mutexNames();     // every name CreateMutexW was asked for
 // A dialog starts at (100, 100), 600 x 480 pixels; controls are placed by their dialog units.
 // The frame is 3 pixels wide and the caption 19 high (GetSystemMetrics).
 constexpr int dialogFrameWidth = 3;

@@ -109,10 +109,11 @@ OpenCounts openCounts()
         registrations += registration.open ? 1 : 0;
     std::size_t windows = 0;
     for (const auto& window : state().windows)
-        windows += window.destroyed ? 0 : 1;
+        windows += window.destroyed || window.foreign ? 0 : 1;
     return {state().fileHandles.size(), state().deviceInfoLists.size(), state().preparsedData.size(),
             state().heapBlocks.size(), registrations, state().gdiObjects.size(),
-            static_cast<std::size_t>(state().timerPeriods), state().invalidReleases, windows};
+            static_cast<std::size_t>(state().timerPeriods), state().invalidReleases, windows,
+            state().mutexHandles.size()};
 }
 
 const std::vector<CreateFileCall>& createFileCalls()

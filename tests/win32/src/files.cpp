@@ -140,8 +140,25 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     return TRUE;
 }
 
+HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR lpName)
+{
+    std::wstring name = lpName != nullptr ? lpName : L"";
+    state().mutexNames.push_back(name);
+    bool exists = !name.empty() && name == state().otherUpdaterLock;
+    if (exists && state().otherUpdaterInOtherSession) {
+        fail(ERROR_ACCESS_DENIED);          // another user's object, not opened for this one
+        return nullptr;
+    }
+    HANDLE handle = win32double::detail::newHandleValue();
+    state().mutexHandles[handle] = name;
+    fail(exists ? ERROR_ALREADY_EXISTS : 0);
+    return handle;
+}
+
 BOOL WINAPI CloseHandle(HANDLE hObject)
 {
+    if (state().mutexHandles.erase(hObject) != 0)
+        return TRUE;
     auto found = state().fileHandles.find(hObject);
     if (found == state().fileHandles.end()) {
         ++state().invalidReleases;

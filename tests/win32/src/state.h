@@ -32,6 +32,10 @@ struct State {
     std::map<void*, SIZE_T> heapBlocks;
     unsigned heapFailCountdown = 0;
     std::size_t invalidReleases = 0;
+    std::map<HANDLE, std::wstring> mutexHandles;
+    std::vector<std::wstring> mutexNames;   // every name CreateMutexW was asked for
+    std::wstring otherUpdaterLock;          // a mutex another program holds
+    bool otherUpdaterInOtherSession = false;
 
     LANGID userInterfaceLanguage = 0x0409;
 

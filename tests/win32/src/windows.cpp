@@ -101,6 +101,8 @@ std::string journalName(const Window& window)
 {
     if (window.dialogProc != nullptr)
         return "dialog";
+    if (window.foreign)
+        return "another program";
     if (window.parent != nullptr)
         return std::to_string(window.id);
     return narrow(window.className);
@@ -125,6 +127,22 @@ void setWindowRect(HWND handle, RECT rect)
 void setForegroundWindow(HWND window)
 {
     state().foreground = window;
+}
+
+HWND runAnotherUpdater(const std::wstring& lockName, bool otherSession)
+{
+    state().otherUpdaterLock = lockName;
+    state().otherUpdaterInOtherSession = otherSession;
+    if (otherSession)
+        return nullptr;
+    Window& other = createWindow(nullptr, 0, L"#32770", L"BRELVANT ZEFRAN HVI FW Updater 1.18 ", WS_VISIBLE, 0);
+    other.foreign = true;
+    return other.handle;
+}
+
+const std::vector<std::wstring>& mutexNames()
+{
+    return state().mutexNames;
 }
 
 void whileSleeping(std::function<void(std::size_t sleeps)> action)
@@ -506,6 +524,32 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
 HWND WINAPI GetForegroundWindow(void)
 {
     return state().foreground;
+}
+
+BOOL WINAPI SetForegroundWindow(HWND hWnd)
+{
+    if (find(hWnd) == nullptr)
+        return FALSE;
+    state().foreground = hWnd;
+    state().journal.push_back("SetForegroundWindow " + journalName(*find(hWnd)));
+    return TRUE;
+}
+
+// Top-level windows of this class and title, not destroyed; a null class or title matches any.
+HWND WINAPI FindWindowW(LPCWSTR lpClassName, LPCWSTR lpWindowName)
+{
+    for (const Window& window : state().windows)
+        if (window.parent == nullptr && !window.destroyed &&
+            (lpClassName == nullptr || window.className == lpClassName) &&
+            (lpWindowName == nullptr || window.text == lpWindowName))
+            return window.handle;
+    return nullptr;
+}
+
+// No window here owns a popup of its own but the message boxes, which the double does not keep.
+HWND WINAPI GetLastActivePopup(HWND hWnd)
+{
+    return hWnd;
 }
 
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect)
