@@ -2,6 +2,7 @@
 #include "bare_client.h"
 #include "expected_texts.h"
 #include "screen.h"
+#include "text_fit.h"
 #include "ui_driver.h"
 #include "updater_process.h"
 
@@ -79,6 +80,7 @@ TEST(Update, CompleteUpdateLeavesTheCarriedImageInTheController)
 
     EXPECT_FALSE(ui::controlEnabled(dialog, 1002));
     EXPECT_EQ(L"1.18", ui::controlText(dialog, 40015));
+    EXPECT_EQ(std::vector<std::string>{}, e2e::textsThatDoNotFit(dialog));
     EXPECT_TRUE(startsWith(updater.flash(0), image));
     std::vector<std::string> transcript = updater.transcript(0);
     ASSERT_FALSE(transcript.empty());

@@ -33,17 +33,20 @@ struct ExpectedControl {
     std::int16_t x, y, cx, cy;
 };
 
+// The three row names are 65 units wide, not 60: at 60, "Regler-Bootloader" and "programming
+// unit" wrap and lose their second line; at 65 every row name of both languages and both unit
+// models takes one line and still ends short of the values at 90.
 const ExpectedControl expectedControls[] = {
     {2, 0x0080, L"Close", L"Beenden", 0x50030001, 0, 157, 199, 50, 14},
     {1002, 0x0080, L"Update", L"Update", 0x58010000, 0, 61, 199, 50, 14},
-    {40010, 0x0082, L"Firmware 1:", L"Firmware 1:", 0x50020000, 0, 22, 24, 60, 8},
-    {1005, 0x0082, L"Firmware 2:", L"Firmware 2:", 0x50020000, 0, 22, 37, 60, 8},
+    {40010, 0x0082, L"Firmware 1:", L"Firmware 1:", 0x50020000, 0, 22, 24, 65, 8},
+    {1005, 0x0082, L"Firmware 2:", L"Firmware 2:", 0x50020000, 0, 22, 37, 65, 8},
     {40013, 0x0082, L"0.00.00", L"0.00.00", 0x50020000, 0x1000, 90, 24, 50, 8},
     {40014, 0x0082, L"0.00.00", L"0.00.00", 0x50020000, 0x1000, 90, 37, 50, 8},
     {40004, 0x0081, L"", L"", 0x50A00844, 0, 15, 89, 271, 101},
     {0xFFFFFFFF, 0x0082, L"Hint:", L"Hinweisfenster:", 0x50020000, 0, 15, 79, 49, 8},
     {40007, 0x0080, L"Installed firmware version", L"Installierte Firmware Versionen", 0x50020007, 0, 15, 10, 135, 57},
-    {40011, 0x0082, L"Firmware 3:", L"Firmware 3:", 0x50020000, 0, 22, 50, 60, 8},
+    {40011, 0x0082, L"Firmware 3:", L"Firmware 3:", 0x50020000, 0, 22, 50, 65, 8},
     {40015, 0x0082, L"0.00.00", L"0.00.00", 0x50020000, 0x1000, 90, 50, 50, 8},
 };
 
