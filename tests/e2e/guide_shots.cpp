@@ -1,9 +1,11 @@
 // zefran-guide-shots: the user guide's screenshots, taken of the real updater under Wine with
 // simulated units, in the language of the user interface (LC_ALL):
 //   zefran-guide-shots <folder> <language tag>
-// writes <tag>-no-unit.bmp, -ready, -updating (the progress bar part-way), -updated, -failed (the
-// failure box) and -incompatible (the incompatibility box). Each picture is the updater's windows
-// and a margin of the desktop around them.
+// writes <tag>-no-unit.bmp, -ready (a BENCH-BOX), -ready-orbipad, -no-firmware ("----------"),
+// -wrong-mode, -no-controller, -connection-lost, -warning and -version-question (the two boxes
+// before an update), -updating (the progress bar part-way), -updated, -failed (the failure box)
+// and -incompatible (the incompatibility box). Each picture is the updater's windows and a margin
+// of the desktop around them.
 #include "expected_texts.h"
 #include "screen.h"
 #include "ui_driver.h"
@@ -57,6 +59,43 @@ bool startState(const Shots& shots, const char* units, const wchar_t* state)
     UpdaterProcess updater(units);
     HWND dialog = updater.window();
     bool ok = dialog != nullptr && shoot(shots, updater, state);
+    if (dialog != nullptr)
+        ui::postClose(dialog);
+    return ok && updater.waitForExit() == 0;
+}
+
+// The unit pulled out while the window shows it.
+bool connectionLostState(const Shots& shots)
+{
+    UpdaterProcess updater("");
+    HWND dialog = updater.window();
+    bool ok = dialog != nullptr && updater.control("detach 0").rfind("error", 0) != 0;
+    ok = ok && ui::waitForText(dialog, 40004, e2e::instructedHint(40020), 10000) && shoot(shots, updater, L"connection-lost");
+    if (dialog != nullptr)
+        ui::postClose(dialog);
+    return ok && updater.waitForExit() == 0;
+}
+
+// The warning, then (with the carried version installed) the version question, each declined.
+bool boxStates(const Shots& shots)
+{
+    UpdaterProcess updater("esc=0x0112");
+    HWND dialog = updater.window();
+    bool ok = dialog != nullptr;
+    if (ok)
+        ui::postClick(dialog, 1002);
+    HWND warning = ok ? ui::waitForMessageBox(dialog, 10000) : nullptr;
+    ok = ok && warning != nullptr && shoot(shots, updater, L"warning");
+    if (warning != nullptr) {
+        ui::answerMessageBox(warning, IDOK);
+        ui::waitUntilGone(warning, 5000);
+    }
+    HWND question = ok ? ui::waitForMessageBox(dialog, 10000) : nullptr;
+    ok = ok && question != nullptr && shoot(shots, updater, L"version-question");
+    if (question != nullptr) {
+        ui::answerMessageBox(question, IDNO);
+        ui::waitUntilGone(question, 5000);
+    }
     if (dialog != nullptr)
         ui::postClose(dialog);
     return ok && updater.waitForExit() == 0;
@@ -116,6 +155,12 @@ int wmain(int argc, wchar_t** argv)
     Shots shots = {argv[1], argv[2]};
     bool ok = startState(shots, "none", L"no-unit");
     ok = startState(shots, "", L"ready") && ok;
+    ok = startState(shots, "pid=1", L"ready-orbipad") && ok;
+    ok = startState(shots, "esc=0xFFFF", L"no-firmware") && ok;
+    ok = startState(shots, "mode=1", L"wrong-mode") && ok;
+    ok = startState(shots, "state=2", L"no-controller") && ok;
+    ok = connectionLostState(shots) && ok;
+    ok = boxStates(shots) && ok;
     ok = incompatibleState(shots) && ok;
     ok = failureState(shots) && ok;
     ok = updateStates(shots) && ok;

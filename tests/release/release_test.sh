@@ -78,11 +78,19 @@ sha256sum "$work/out-a/$name.unsigned.exe" "$work/out-b/$name.unsigned.exe"
 # What the package holds, and that its sums hold.
 mkdir -p "$work/unpacked"
 unzip -q "$work/out-a/$name.zip" -d "$work/unpacked"
-expected=$(printf '%s\n' SHA256SUMS "$name.exe" guide/user-guide.de.md guide/user-guide.en.md)
+expected=$(printf '%s\n' SHA256SUMS "$name.exe" guide/user-guide.de.md guide/user-guide.en.md guide/user-guide.de.html \
+    guide/user-guide.en.html)
 expected+=$'\n'$(cd "$root/docs" && ls screenshots/*.png | sed 's|^|guide/|')
 actual=$(cd "$work/unpacked" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 [ "$actual" = "$(LC_ALL=C sort <<<"$expected")" ] && ok "the package holds the exe, the guide and SHA256SUMS" ||
     fail "the package holds: $actual"
+for guide in en de; do
+    page="$work/unpacked/guide/user-guide.$guide.html"
+    pictures=$(grep -c '](screenshots/' "$root/docs/user-guide.$guide.md")
+    [ "$(grep -o '<img [^>]*src="data:image/png;base64,' "$page" | wc -l)" -eq "$pictures" ] &&
+        ! grep -q 'src="screenshots/' "$page" && ok "the $guide guide's HTML carries its $pictures pictures" ||
+        fail "the $guide guide's HTML does not carry its $pictures pictures"
+done
 (cd "$work/unpacked" && sha256sum --quiet -c SHA256SUMS 2>/dev/null) && ok "SHA256SUMS checks" || fail "SHA256SUMS does not check"
 grep -q "^# $(sha256sum "$work/out-a/$name.unsigned.exe" | cut -d' ' -f1)  $name.exe before signing" "$work/unpacked/SHA256SUMS" &&
     ok "SHA256SUMS records the unsigned exe" || fail "SHA256SUMS lacks the unsigned exe's hash"
@@ -97,7 +105,9 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/ce
     -subj "/CN=ZEFRAN release test" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
 openssl pkcs12 -export -out "$work/test.pfx" -inkey "$work/key.pem" -in "$work/cert.pem" -passout pass:throwaway
 ZEFRAN_RELEASE_BUILD="$work/build-a" ZEFRAN_SIGN_PFX="$work/test.pfx" ZEFRAN_SIGN_PASSWORD=throwaway \
-    ZEFRAN_SIGN_CA="$work/cert.pem" "$root/scripts/release" "$work/images" "$work/out-signed"
+    ZEFRAN_SIGN_CA="$work/cert.pem" "$root/scripts/release" "$work/images" "$work/out-signed" | tee "$work/signed.log"
+grep -q "the signature is NOT timestamped" "$work/signed.log" && ok "a signature without a timestamp is said to be one" ||
+    fail "the release did not say that its signature is not timestamped"
 mkdir -p "$work/signed"
 unzip -q "$work/out-signed/$name.zip" -d "$work/signed"
 if osslsigncode verify -CAfile "$work/cert.pem" -in "$work/signed/$name.exe" >"$work/verify.txt" 2>&1; then
@@ -108,6 +118,42 @@ fi
 grep -q "Message digest algorithm.*SHA256" "$work/verify.txt" && ok "Authenticode SHA-256" || fail "not signed with SHA-256"
 cmp -s "$work/out-signed/$name.unsigned.exe" "$work/out-a/$name.unsigned.exe" && ok "signing leaves the build as it was" ||
     fail "the unsigned exe of the signed release differs"
+
+# Timestamped by a throwaway RFC 3161 authority on 127.0.0.1 that this test starts and ends.
+mkdir -p "$work/tsa"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/tsa/tsa.key" -out "$work/tsa/tsa.pem" -days 2 \
+    -subj "/CN=ZEFRAN release test TSA" -addext "extendedKeyUsage=critical,timeStamping" 2>/dev/null
+echo 01 >"$work/tsa/serial"
+cat >"$work/tsa/tsa.cnf" <<'CNF'
+[ tsa ]
+default_tsa = throwaway
+[ throwaway ]
+serial = ./serial
+signer_cert = ./tsa.pem
+signer_key = ./tsa.key
+signer_digest = sha256
+default_policy = 1.3.6.1.4.1.99999.1
+digests = sha256, sha1
+accuracy = secs:1
+ess_cert_id_alg = sha256
+CNF
+coproc responder { python3 "$root/tests/release/tsa_responder.py" "$work/tsa/tsa.cnf"; }
+read -r -t 10 port <&"${responder[0]}" || port=
+if [ -z "$port" ]; then
+    fail "the throwaway time-stamping authority did not start"
+else
+    ZEFRAN_RELEASE_BUILD="$work/build-a" ZEFRAN_SIGN_PFX="$work/test.pfx" ZEFRAN_SIGN_PASSWORD=throwaway \
+        ZEFRAN_SIGN_CA="$work/cert.pem" ZEFRAN_SIGN_TIMESTAMP_URL="http://127.0.0.1:$port/" \
+        ZEFRAN_SIGN_TSA_CA="$work/tsa/tsa.pem" "$root/scripts/release" "$work/images" "$work/out-stamped" ||
+        fail "the timestamped release was not made"
+    mkdir -p "$work/stamped"
+    unzip -q "$work/out-stamped/$name.zip" -d "$work/stamped" 2>/dev/null
+    osslsigncode verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa/tsa.pem" -in "$work/stamped/$name.exe" \
+        >"$work/stamped-verify.txt" 2>&1 || fail "the timestamped exe does not verify: $(cat "$work/stamped-verify.txt")"
+    grep -q "^Timestamp Server Signature verification: ok" "$work/stamped-verify.txt" &&
+        ok "the signed exe carries a timestamp that verifies" || fail "the signed exe carries no timestamp that verifies"
+fi
+[ -z "${responder_PID:-}" ] || kill "$responder_PID" 2>/dev/null || true
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]
