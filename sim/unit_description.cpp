@@ -48,8 +48,9 @@ bool applyIdentityKey(const std::string& key, std::uint32_t value, UnitIdentity&
     if (key == "esc") return fits(value, id.escFirmwareVersion);
     if (key == "loader") return fits(value, id.bootloaderVersion);
     if (key == "fw") return fits(value, id.unitFirmware);
-    if (key == "in") return fits(value, id.inputReportLength);
-    if (key == "out") return fits(value, id.outputReportLength);
+    // A report carries its ID and at least one byte, and the HID stack's lengths stop at 255.
+    if (key == "in") return value >= 2 && value <= 255 && fits(value, id.inputReportLength);
+    if (key == "out") return value >= 2 && value <= 255 && fits(value, id.outputReportLength);
     if (key == "noise") return value <= 1 && (id.noise = value == 1, true);
     known = false;
     return false;

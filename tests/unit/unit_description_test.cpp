@@ -54,11 +54,13 @@ TEST(UnitDescription, KeysSetIdentityAndFaultsInCNotation)
 TEST(UnitDescription, RefusesWhatItCannotUse)
 {
     for (const char* text : {"colour=red", "pid=", "pid=70000", "mode=256", "vid=-1", "type=0x1FFFFFFFF",
-                             "unplug_at_block=x", "error_on=0x1E", "status_on=0x0B:300"}) {
+                             "unplug_at_block=x", "error_on=0x1E", "status_on=0x0B:300", "in=300", "in=1",
+                             "out=256", "out=0", "fw=1.3"}) {
         std::vector<sim::UnitDescription> units;
         std::string error;
         EXPECT_FALSE(sim::parseUnitList(text, units, error)) << text;
-        EXPECT_FALSE(error.empty()) << text;
+        std::string key(text, std::string(text).find('='));
+        EXPECT_NE(std::string::npos, error.find(key)) << "the refusal names the key: " << error;
     }
 }
 
