@@ -104,8 +104,8 @@ std::string controlAnswer(const std::string& request, bool& stop)
     if (verb == "detach")
         return detachUnit(number) ? "ok " + argument : "error no unit " + argument + " is attached";
     if (verb == "clients") {
-        int clients = unitClients(number);
-        return clients < 0 ? "error no unit " + argument + " is attached" : "ok " + std::to_string(clients);
+        int clients = unitClients(number, error);
+        return clients < 0 ? "error " + error : "ok " + std::to_string(clients);
     }
     if (verb == "wait")
         return waitForUnits(number);

@@ -1,7 +1,8 @@
 // zefran-sim-ctl: plugs simulated units in and out while the host runs them.
 //   zefran-sim-ctl attach [<unit description>]   prints the new unit's number once it is present
 //   zefran-sim-ctl detach <n>                    returns once unit n is gone
-//   zefran-sim-ctl clients <n>                   prints how many handles the updater holds on unit n
+//   zefran-sim-ctl clients <n>                   prints how many handles the updater holds on unit n,
+//                                                or fails with the reason when it cannot count them
 //   zefran-sim-ctl wait <n>                      returns once n units are attached
 //   zefran-sim-ctl stop                          detaches every unit and ends the host
 // It finds the host through %ZEFRAN_SIM_OUT% (else %TEMP%\zefran-sim), as the host does.

@@ -6,6 +6,7 @@
 #include <winternl.h>
 
 #include <map>
+#include <string>
 #include <vector>
 
 namespace host {
@@ -44,7 +45,8 @@ std::wstring objectName(HANDLE handle)
     return name->Buffer == nullptr ? L"" : std::wstring(name->Buffer, name->Length / sizeof(wchar_t));
 }
 
-std::vector<HandleEntry> systemHandles()
+// The system's handle table; false when it cannot be read.
+bool systemHandles(std::vector<HandleEntry>& handles)
 {
     std::vector<BYTE> buffer(1 << 20);
     for (;;) {
@@ -56,9 +58,10 @@ std::vector<HandleEntry> systemHandles()
             continue;
         }
         if (status != 0)
-            return {};
+            return false;
         const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
-        return std::vector<HandleEntry>(table->entries, table->entries + table->count);
+        handles.assign(table->entries, table->entries + table->count);
+        return true;
     }
 }
 
@@ -73,50 +76,89 @@ bool isUpdater(HANDLE process)
     return name.size() >= tail.size() && _wcsicmp(name.c_str() + name.size() - tail.size(), tail.c_str()) == 0;
 }
 
+std::string lastErrorText(const char* what)
+{
+    return std::string(what) + " (error " + std::to_string(GetLastError()) + ")";
 }
 
-int updaterHandlesOn(const std::wstring& instanceId)
+// The updater's processes, each opened to duplicate its handles; false when one cannot be.
+bool updaterProcesses(const std::vector<HandleEntry>& handles, std::map<ULONG_PTR, HANDLE>& processes,
+                      std::string& error)
 {
-    std::wstring path = presentInterfacePath(instanceId);
-    HANDLE own = path.empty() ? INVALID_HANDLE_VALUE
-                              : CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (own == INVALID_HANDLE_VALUE)
-        return 0;                           // no interface: nobody can hold it
-    std::wstring name = objectName(own);
-    std::vector<HandleEntry> handles = systemHandles();
-    USHORT fileType = 0;
-    for (const HandleEntry& entry : handles)
-        if (entry.processId == GetCurrentProcessId() && entry.handle == reinterpret_cast<ULONG_PTR>(own))
-            fileType = entry.objectTypeIndex;
-
-    int count = 0;
-    std::map<ULONG_PTR, HANDLE> processes;
     for (const HandleEntry& entry : handles) {
-        if (entry.processId == GetCurrentProcessId() || entry.objectTypeIndex != fileType || name.empty())
+        if (entry.processId == GetCurrentProcessId() || processes.count(entry.processId) != 0)
             continue;
-        auto found = processes.find(entry.processId);
-        if (found == processes.end()) {
-            HANDLE process = OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                                         static_cast<DWORD>(entry.processId));
-            if (process != nullptr && !isUpdater(process)) {
-                CloseHandle(process);
-                process = nullptr;
-            }
-            found = processes.emplace(entry.processId, process).first;
+        HANDLE process = OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                     static_cast<DWORD>(entry.processId));
+        if (process != nullptr && isUpdater(process)) {
+            processes[entry.processId] = process;
+        } else if (process != nullptr) {
+            CloseHandle(process);
         }
-        HANDLE copy = nullptr;
-        if (found->second == nullptr ||
-            !DuplicateHandle(found->second, reinterpret_cast<HANDLE>(entry.handle), GetCurrentProcess(), &copy, 0, FALSE,
-                             DUPLICATE_SAME_ACCESS))
+    }
+    if (processes.empty())
+        error = "no zefran-hvi-updater.exe process holds any handle: nothing to count";
+    return !processes.empty();
+}
+
+// Of the updater's handles of this type, those whose object is named so.
+bool countNamed(const std::vector<HandleEntry>& handles, const std::map<ULONG_PTR, HANDLE>& processes, USHORT type,
+                const std::wstring& name, int& count, std::string& error)
+{
+    for (const HandleEntry& entry : handles) {
+        auto process = processes.find(entry.processId);
+        if (process == processes.end() || entry.objectTypeIndex != type)
             continue;
+        HANDLE copy = nullptr;
+        if (!DuplicateHandle(process->second, reinterpret_cast<HANDLE>(entry.handle), GetCurrentProcess(), &copy, 0,
+                             FALSE, DUPLICATE_SAME_ACCESS)) {
+            error = lastErrorText(("cannot duplicate handle " + std::to_string(entry.handle) + " of process " +
+                                   std::to_string(entry.processId)).c_str());
+            return false;
+        }
         count += objectName(copy) == name ? 1 : 0;
         CloseHandle(copy);
     }
+    return true;
+}
+
+}
+
+int updaterHandlesOn(const std::wstring& instanceId, std::string& error)
+{
+    std::wstring path = presentInterfacePath(instanceId);
+    if (path.empty()) {
+        error = "the unit's HID interface is not present";
+        return -1;
+    }
+    HANDLE own = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (own == INVALID_HANDLE_VALUE) {
+        error = lastErrorText("cannot open the unit's HID interface");
+        return -1;
+    }
+    std::wstring name = objectName(own);
+    std::vector<HandleEntry> handles;
+    USHORT fileType = 0;
+    bool typed = false;
+    if (!name.empty() && systemHandles(handles))
+        for (const HandleEntry& entry : handles)
+            if (entry.processId == GetCurrentProcessId() && entry.handle == reinterpret_cast<ULONG_PTR>(own)) {
+                fileType = entry.objectTypeIndex;
+                typed = true;
+            }
+    int count = 0;
+    std::map<ULONG_PTR, HANDLE> processes;
+    bool counted = false;
+    if (name.empty())
+        error = "the unit's HID interface has no object name";
+    else if (!typed)
+        error = "the system's handle table cannot be read, or lacks the host's own handle";
+    else
+        counted = updaterProcesses(handles, processes, error) && countNamed(handles, processes, fileType, name, count, error);
     for (auto& [id, process] : processes)
-        if (process != nullptr)
-            CloseHandle(process);
+        CloseHandle(process);
     CloseHandle(own);
-    return count;
+    return counted ? count : -1;
 }
 
 }

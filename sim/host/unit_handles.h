@@ -9,7 +9,9 @@
 
 namespace host {
 
-// Handles open on the unit's HID interface in processes running zefran-hvi-updater.exe.
-int updaterHandlesOn(const std::wstring& instanceId);
+// Handles open on the unit's HID interface in processes running zefran-hvi-updater.exe; -1 with
+// the reason in error when they cannot be counted (no updater running, a handle that cannot be
+// duplicated, a handle table that cannot be read): never a 0 that was not measured.
+int updaterHandlesOn(const std::wstring& instanceId, std::string& error);
 
 }

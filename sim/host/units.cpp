@@ -114,7 +114,7 @@ int attachedUnits()
     return count;
 }
 
-int unitClients(int number)
+int unitClients(int number, std::string& error)
 {
     std::wstring id;
     AcquireSRWLockShared(&registryLock);
@@ -122,7 +122,11 @@ int unitClients(int number)
         if (unit->number() == number)
             id = unit->instanceId();
     ReleaseSRWLockShared(&registryLock);
-    return id.empty() ? -1 : updaterHandlesOn(id);
+    if (id.empty()) {
+        error = "no unit " + std::to_string(number) + " is attached";
+        return -1;
+    }
+    return updaterHandlesOn(id, error);
 }
 
 }

@@ -19,7 +19,8 @@ void detachAllUnits();
 
 // The number of units attached now.
 int attachedUnits();
-// How many handles the updater holds open on unit n; -1 when n is not attached.
-int unitClients(int number);
+// How many handles the updater holds open on unit n; -1 with the reason in error when n is not
+// attached or the handles cannot be counted.
+int unitClients(int number, std::string& error);
 
 }

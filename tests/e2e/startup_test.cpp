@@ -121,6 +121,8 @@ TEST(StartUp, FirstOfTwoUnitsIsHeldAndTheSecondNeverOpened)
     EXPECT_TRUE(updater.transcript(1).empty());
     ui::postClose(dialog);
     EXPECT_EQ(0, updater.waitForExit());
+    // With no updater left there is nothing to count: an error, never a 0 that was not measured.
+    EXPECT_EQ(-1, updater.clients(1));
 }
 
 TEST(StartUp, IdentificationExchangesCarryTheRequestLayoutsByteForByte)
