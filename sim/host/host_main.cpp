@@ -15,9 +15,9 @@
 
 namespace {
 
-bool attachStartUnits()
+// The units ZEFRAN_SIM_UNITS describes, checked before anything in the prefix is touched.
+bool startUnits(std::vector<sim::UnitDescription>& descriptions)
 {
-    std::vector<sim::UnitDescription> descriptions;
     std::string error;
     char units[4096];
     DWORD length = GetEnvironmentVariableA("ZEFRAN_SIM_UNITS", units, sizeof units);
@@ -25,6 +25,12 @@ bool attachStartUnits()
         std::fprintf(stderr, "zefran-sim-host: ZEFRAN_SIM_UNITS: %s\n", error.c_str());
         return false;
     }
+    return true;
+}
+
+bool attachStartUnits(const std::vector<sim::UnitDescription>& descriptions)
+{
+    std::string error;
     for (const sim::UnitDescription& description : descriptions) {
         if (host::attachUnit(description, error) < 0) {
             std::fprintf(stderr, "zefran-sim-host: cannot attach a unit: %s\n", error.c_str());
@@ -38,6 +44,20 @@ bool attachStartUnits()
 
 int main()
 {
+    // One host per prefix: a second one would take the first one's devices for leftovers and
+    // remove them. The mutex lives as long as its host: a host that died leaves none behind.
+    HANDLE running = CreateMutexW(nullptr, FALSE, L"zefran-sim-host.OnePerPrefix");
+    if (running == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+        std::fprintf(stderr, "zefran-sim-host: another simulation host runs in this Wine prefix; nothing was changed\n");
+        if (running != nullptr)
+            CloseHandle(running);
+        return 1;
+    }
+    std::vector<sim::UnitDescription> descriptions;
+    if (!startUnits(descriptions)) {
+        CloseHandle(running);
+        return 1;
+    }
     std::wstring outFolder = host::simulationOutFolder();
     CreateDirectoryW(outFolder.c_str(), nullptr);
     DeleteFileW((outFolder + L"\\control-pipe").c_str());
@@ -45,11 +65,12 @@ int main()
     int leftovers = host::removeLeftoverDevices();
     if (leftovers != 0)
         std::fprintf(stderr, "zefran-sim-host: removed %d unit(s) an earlier host left in the prefix\n", leftovers);
-    if (!attachStartUnits()) {
-        host::detachAllUnits();
-        return 1;
-    }
-    host::serveControlPipe(outFolder);
+    int result = 0;
+    if (attachStartUnits(descriptions))
+        host::serveControlPipe(outFolder);
+    else
+        result = 1;
     host::detachAllUnits();
-    return 0;
+    CloseHandle(running);
+    return result;
 }

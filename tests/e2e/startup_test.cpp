@@ -119,6 +119,9 @@ TEST(StartUp, FirstOfTwoUnitsIsHeldAndTheSecondNeverOpened)
     EXPECT_EQ(1, updater.clients(0));
     EXPECT_EQ(0, updater.clients(1));
     EXPECT_TRUE(updater.transcript(1).empty());
+    EXPECT_EQ(1, updater.runSecondHost(10000)) << "a second host on the prefix refuses";
+    EXPECT_EQ(1, updater.clients(0)) << "and leaves the first host's units as they were";
+    EXPECT_EQ(L"ORBIPAD", ui::controlText(dialog, 40010));
     ui::postClose(dialog);
     EXPECT_EQ(0, updater.waitForExit());
     // With no updater left there is nothing to count: an error, never a 0 that was not measured.

@@ -101,7 +101,8 @@ std::wstring runFolder()
 
 UpdaterProcess::UpdaterProcess(const std::string& units) : outFolder_(newOutFolder())
 {
-    std::vector<wchar_t> environment = environmentFor(widen(units), outFolder_);
+    environment_ = environmentFor(widen(units), outFolder_);
+    std::vector<wchar_t> environment = environment_;
     host_ = start(runFolder() + L"\\zefran-sim-host.exe", environment.data());
     // The host publishes its control pipe once its units are present; the updater enumerates
     // once, at start, so it must not start before them.
@@ -132,9 +133,11 @@ int UpdaterProcess::waitForExit(DWORD timeoutMs)
     return static_cast<int>(code);
 }
 
-int UpdaterProcess::runAnother(DWORD timeoutMs)
+namespace {
+
+int runToEnd(const std::wstring& exe, wchar_t* environment, DWORD timeoutMs)
 {
-    PROCESS_INFORMATION other = start(runFolder() + L"\\zefran-hvi-updater.exe", nullptr);
+    PROCESS_INFORMATION other = start(exe, environment);
     if (other.hProcess == nullptr)
         return -1;
     DWORD code = static_cast<DWORD>(-1);
@@ -142,6 +145,19 @@ int UpdaterProcess::runAnother(DWORD timeoutMs)
         GetExitCodeProcess(other.hProcess, &code);
     end(other, 0);
     return static_cast<int>(code);
+}
+
+}
+
+int UpdaterProcess::runAnother(DWORD timeoutMs)
+{
+    return runToEnd(runFolder() + L"\\zefran-hvi-updater.exe", nullptr, timeoutMs);
+}
+
+int UpdaterProcess::runSecondHost(DWORD timeoutMs) const
+{
+    std::vector<wchar_t> environment = environment_;
+    return runToEnd(runFolder() + L"\\zefran-sim-host.exe", environment.data(), timeoutMs);
 }
 
 std::vector<std::string> UpdaterProcess::transcript(int unit) const

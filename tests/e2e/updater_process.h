@@ -34,6 +34,9 @@ public:
     // Starts another updater beside this one and waits for it to end: its exit code, or -1 when
     // it was still running after timeoutMs (it is then ended).
     static int runAnother(DWORD timeoutMs);
+    // Starts a second simulation host with this one's environment and waits for it to end, as
+    // runAnother does.
+    int runSecondHost(DWORD timeoutMs) const;
 
     static const std::wstring title;
 
@@ -41,6 +44,7 @@ public:
 
 private:
     std::wstring outFolder_;
+    std::vector<wchar_t> environment_;
     PROCESS_INFORMATION host_ = {};
     PROCESS_INFORMATION process_ = {};
 };
