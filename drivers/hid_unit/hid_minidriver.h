@@ -74,4 +74,14 @@ typedef struct _HID_XFER_PACKET {
 
 NTSTATUS NTAPI HidRegisterMinidriver(HID_MINIDRIVER_REGISTRATION* registration);
 
+/* From the WDK's ntifs.h, which does not go with wdm.h: what the host link needs to wait for its
+ * pipe with a time limit and to cancel what it started on it. */
+NTSYSAPI NTSTATUS NTAPI ZwCreateEvent(PHANDLE event, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes,
+                                      EVENT_TYPE type, BOOLEAN initial_state);
+NTSYSAPI NTSTATUS NTAPI ZwSetEvent(HANDLE event, PLONG previous_state);
+NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE handle, BOOLEAN alertable, PLARGE_INTEGER timeout);
+NTSYSAPI NTSTATUS NTAPI ZwWaitForMultipleObjects(ULONG count, PHANDLE handles, WAIT_TYPE type, BOOLEAN alertable,
+                                                 PLARGE_INTEGER timeout);
+NTSYSAPI NTSTATUS NTAPI ZwCancelIoFile(HANDLE file, PIO_STATUS_BLOCK io);
+
 #endif

@@ -101,9 +101,9 @@ static NTSTATUS NTAPI dispatch_pnp(DEVICE_OBJECT* device, IRP* irp)
     case IRP_MN_START_DEVICE: {
         /* START must not pend: hidclass asks for the attributes and the descriptors as soon as it
          * returns, so the host is asked what the unit is here, synchronously. */
-        NTSTATUS status = unit_connect(unit);
-        if (NT_SUCCESS(status))
-            status = unit_start_worker(unit);
+        NTSTATUS status = unit->pipe != NULL ? STATUS_INVALID_DEVICE_STATE : unit_start(unit);
+        if (status == STATUS_INVALID_DEVICE_STATE)
+            return complete(irp, status, 0);    /* started already: the running link stays */
         if (!NT_SUCCESS(status)) {
             unit_stop(unit);
             return complete(irp, status, 0);
@@ -159,7 +159,6 @@ static NTSTATUS NTAPI add_device(DRIVER_OBJECT* driver, DEVICE_OBJECT* fdo)
     KeInitializeSpinLock(&unit->lock);
     InitializeListHead(&unit->writes);
     KeInitializeEvent(&unit->work, SynchronizationEvent, FALSE);
-    KeInitializeEvent(&unit->worker_done, NotificationEvent, FALSE);
     KeInitializeEvent(&unit->reply_queued, NotificationEvent, FALSE);
     return query_instance(unit, hid->PhysicalDeviceObject);
 }

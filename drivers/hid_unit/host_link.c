@@ -4,7 +4,7 @@
  * been told to stop answering (then with no reply). */
 #include "unit_device.h"
 
-#define WORKER_STOP_TIMEOUT_100NS (-50000000LL)     /* 5 s, relative */
+#define ANSWER_LIMIT_100NS (-(LONGLONG)UNIT_LINK_ANSWER_LIMIT_MS * 10000)   /* relative */
 #define REPLY_QUEUED_TIMEOUT_100NS (-20000000LL)    /* 2 s: hidclass's read thread has stopped */
 
 static const WCHAR pipe_root[] = L"\\??\\pipe\\" UNIT_LINK_PIPE_PREFIX;
@@ -17,20 +17,46 @@ static NTSTATUS complete(IRP* irp, NTSTATUS status, ULONG_PTR information)
     return status;
 }
 
+/* One read or write on the pipe. It ends when the I/O does, when the device goes, or when the host
+ * has not answered within its limit; the last two cancel the I/O and wait until it has let go of
+ * the status block on this stack. */
+static NTSTATUS pipe_io(struct unit_device* unit, BOOLEAN write, UCHAR* at, ULONG length, ULONG_PTR* moved)
+{
+    IO_STATUS_BLOCK io;
+    io.Status = STATUS_PENDING;
+    io.Information = 0;
+    NTSTATUS status = write ? ZwWriteFile(unit->pipe, unit->io_done, NULL, NULL, &io, at, length, NULL, NULL)
+                            : ZwReadFile(unit->pipe, unit->io_done, NULL, NULL, &io, at, length, NULL, NULL);
+    if (status == STATUS_PENDING) {
+        HANDLE ends[2] = {unit->io_done, unit->stop_requested};
+        LARGE_INTEGER limit;
+        limit.QuadPart = ANSWER_LIMIT_100NS;
+        NTSTATUS waited = ZwWaitForMultipleObjects(2, ends, WaitAny, FALSE, &limit);
+        if (waited != STATUS_WAIT_0) {
+            IO_STATUS_BLOCK cancelled;
+            ZwCancelIoFile(unit->pipe, &cancelled);
+            ZwWaitForSingleObject(unit->io_done, FALSE, NULL);
+            return waited == STATUS_TIMEOUT ? STATUS_IO_TIMEOUT : STATUS_CANCELLED;
+        }
+        status = io.Status;
+    }
+    *moved = io.Information;
+    return status;
+}
+
 /* The pipe is in byte mode: a read may return part of what the host wrote, so both directions
  * loop until every byte has passed. */
-static NTSTATUS transfer(HANDLE pipe, BOOLEAN write, UCHAR* at, ULONG length)
+static NTSTATUS transfer(struct unit_device* unit, BOOLEAN write, UCHAR* at, ULONG length)
 {
     while (length != 0) {
-        IO_STATUS_BLOCK io;
-        NTSTATUS status = write ? ZwWriteFile(pipe, NULL, NULL, NULL, &io, at, length, NULL, NULL)
-                                : ZwReadFile(pipe, NULL, NULL, NULL, &io, at, length, NULL, NULL);
+        ULONG_PTR moved = 0;
+        NTSTATUS status = pipe_io(unit, write, at, length, &moved);
         if (!NT_SUCCESS(status))
             return status;
-        if (io.Information == 0)
+        if (moved == 0)
             return STATUS_PIPE_BROKEN;
-        at += io.Information;
-        length -= (ULONG)io.Information;
+        at += moved;
+        length -= (ULONG)moved;
     }
     return STATUS_SUCCESS;
 }
@@ -45,13 +71,13 @@ static NTSTATUS ask_host(struct unit_device* unit, UCHAR kind, const UCHAR* byte
     memcpy(message, &header, sizeof header);
     if (length != 0)
         memcpy(message + sizeof header, bytes, length);
-    NTSTATUS status = transfer(unit->pipe, TRUE, message, sizeof header + length);
+    NTSTATUS status = transfer(unit, TRUE, message, sizeof header + length);
     if (NT_SUCCESS(status))
-        status = transfer(unit->pipe, FALSE, (UCHAR*)answer, sizeof *answer);
+        status = transfer(unit, FALSE, (UCHAR*)answer, sizeof *answer);
     if (NT_SUCCESS(status) && (answer->kind != kind || answer->length > capacity))
         status = STATUS_INVALID_NETWORK_RESPONSE;
     if (NT_SUCCESS(status) && answer->length != 0)
-        status = transfer(unit->pipe, FALSE, answer_bytes, answer->length);
+        status = transfer(unit, FALSE, answer_bytes, answer->length);
     return status;
 }
 
@@ -60,7 +86,19 @@ static BOOLEAN usable_length(USHORT length)
     return length >= 2 && length <= UNIT_LINK_MAX_REPORT;   /* a report ID and at least one byte */
 }
 
-NTSTATUS unit_connect(struct unit_device* unit)
+/* The host's last word from the driver: why the link ends, so that its log says so and it removes
+ * the unit. A broken pipe has no one left to tell; the stop tells nothing. */
+static void tell_host_why(struct unit_device* unit, NTSTATUS status)
+{
+    UCHAR reason = status == STATUS_IO_TIMEOUT                 ? UNIT_LINK_NO_ANSWER
+                   : status == STATUS_INVALID_NETWORK_RESPONSE ? UNIT_LINK_BAD_ANSWER
+                                                               : 0;
+    struct unit_link_header header = {UNIT_LINK_GIVE_UP, reason, 0};
+    if (reason != 0)
+        transfer(unit, TRUE, (UCHAR*)&header, sizeof header);
+}
+
+static NTSTATUS open_pipe(struct unit_device* unit)
 {
     WCHAR name[sizeof pipe_root / sizeof pipe_root[0] + UNIT_INSTANCE_CHARS];
     ULONG at = 0;
@@ -76,37 +114,44 @@ NTSTATUS unit_connect(struct unit_device* unit)
     IO_STATUS_BLOCK io;
     /* No host serving this instance (a device left in the prefix by an earlier session): the
      * device does not start, and the next host removes it. */
-    NTSTATUS status = ZwCreateFile(&unit->pipe, GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE, &attributes, &io, NULL, 0,
-                                   0, FILE_OPEN, FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE, NULL, 0);
-    if (!NT_SUCCESS(status)) {
+    NTSTATUS status = ZwCreateFile(&unit->pipe, GENERIC_READ | GENERIC_WRITE, &attributes, &io, NULL, 0, 0, FILE_OPEN,
+                                   FILE_NON_DIRECTORY_FILE, NULL, 0);
+    if (!NT_SUCCESS(status))
         unit->pipe = NULL;
-        return status;
-    }
+    return status;
+}
 
+static NTSTATUS describe(struct unit_device* unit)
+{
     struct unit_link_header answer;
-    status = ask_host(unit, UNIT_LINK_DESCRIBE, NULL, 0, &answer, (UCHAR*)&unit->description, sizeof unit->description);
+    NTSTATUS status =
+        ask_host(unit, UNIT_LINK_DESCRIBE, NULL, 0, &answer, (UCHAR*)&unit->description, sizeof unit->description);
     if (NT_SUCCESS(status) && (answer.length != sizeof unit->description ||
                                !usable_length(unit->description.input_length) ||
                                !usable_length(unit->description.output_length)))
         status = STATUS_INVALID_NETWORK_RESPONSE;
-    if (NT_SUCCESS(status))
-        unit_build_report_descriptor(unit);
+    if (!NT_SUCCESS(status))
+        tell_host_why(unit, status);
     return status;
 }
 
-/* An input report for hidclass: into the read it keeps pending, or kept until it asks. */
-static void deliver(struct unit_device* unit, const UCHAR* reply, USHORT length)
+/* An input report for hidclass: into the read it keeps pending, or kept until it asks. FALSE when
+ * the device is going or its link has failed: the reply is dropped. */
+static BOOLEAN deliver(struct unit_device* unit, const UCHAR* reply, USHORT length)
 {
     KIRQL irql;
     KeAcquireSpinLock(&unit->lock, &irql);
-    IRP* read = unit->pending_read;
-    unit->pending_read = NULL;
-    if (read == NULL) {
-        memcpy(unit->reply, reply, length);
-        unit->reply_length = length;
+    BOOLEAN usable = !unit->removed && !unit->link_failed;
+    IRP* read = usable ? unit->pending_read : NULL;
+    if (usable) {
+        unit->pending_read = NULL;
+        if (read == NULL) {
+            memcpy(unit->reply, reply, length);
+            unit->reply_length = length;
+        }
+        unit->awaiting_queue = TRUE;
+        KeClearEvent(&unit->reply_queued);
     }
-    unit->awaiting_queue = TRUE;
-    KeClearEvent(&unit->reply_queued);
     KeReleaseSpinLock(&unit->lock, irql);
     if (read != NULL) {
         IO_STACK_LOCATION* stack = IoGetCurrentIrpStackLocation(read);
@@ -115,6 +160,35 @@ static void deliver(struct unit_device* unit, const UCHAR* reply, USHORT length)
         memcpy(read->UserBuffer, reply, copied);
         complete(read, STATUS_SUCCESS, copied);
     }
+    return usable;
+}
+
+/* The host answered late or with what cannot be: every write from now on fails, and so does the
+ * read hidclass keeps waiting (the next one stays pending until the device goes, or hidclass's
+ * read thread would spin). The host removes the unit. */
+static void fail_link(struct unit_device* unit)
+{
+    LIST_ENTRY writes;
+    InitializeListHead(&writes);
+    KIRQL irql;
+    KeAcquireSpinLock(&unit->lock, &irql);
+    unit->link_failed = TRUE;
+    IRP* read = unit->pending_read;
+    unit->pending_read = NULL;
+    while (!IsListEmpty(&unit->writes))
+        InsertTailList(&writes, RemoveHeadList(&unit->writes));
+    KeReleaseSpinLock(&unit->lock, irql);
+    if (read != NULL)
+        complete(read, STATUS_DEVICE_NOT_CONNECTED, 0);
+    while (!IsListEmpty(&writes))
+        complete(CONTAINING_RECORD(RemoveHeadList(&writes), IRP, Tail.Overlay.ListEntry), STATUS_DEVICE_NOT_CONNECTED, 0);
+}
+
+static BOOLEAN answer_fits(const struct unit_device* unit, const struct unit_link_header* answer)
+{
+    if (answer->verdict == UNIT_LINK_REPLY)
+        return answer->length == unit->description.input_length;   /* hidclass drops a short report */
+    return (answer->verdict == UNIT_LINK_NO_REPLY || answer->verdict == UNIT_LINK_WRITE_FAILS) && answer->length == 0;
 }
 
 static void forward_write(struct unit_device* unit, IRP* irp)
@@ -123,12 +197,20 @@ static void forward_write(struct unit_device* unit, IRP* irp)
     struct unit_link_header answer = {0};
     UCHAR reply[UNIT_LINK_MAX_REPORT];
     /* With a report ID the buffer is the whole report, the ID in its first byte. */
-    NTSTATUS status = packet->reportBufferLen > UNIT_LINK_MAX_REPORT
-                          ? STATUS_INVALID_PARAMETER
-                          : ask_host(unit, UNIT_LINK_REPORT, packet->reportBuffer, (USHORT)packet->reportBufferLen, &answer,
-                                     reply, sizeof reply);
+    if (packet->reportBufferLen > UNIT_LINK_MAX_REPORT) {
+        complete(irp, STATUS_INVALID_PARAMETER, 0);
+        return;
+    }
+    NTSTATUS status = ask_host(unit, UNIT_LINK_REPORT, packet->reportBuffer, (USHORT)packet->reportBufferLen, &answer,
+                               reply, sizeof reply);
+    if (NT_SUCCESS(status) && !answer_fits(unit, &answer))
+        status = STATUS_INVALID_NETWORK_RESPONSE;
     if (!NT_SUCCESS(status) || answer.verdict == UNIT_LINK_WRITE_FAILS) {
         complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
+        if (!NT_SUCCESS(status) && status != STATUS_CANCELLED) {
+            tell_host_why(unit, status);
+            fail_link(unit);
+        }
         return;
     }
     /* Wine 8.0's hidclass loses a report that arrives while a ReadFile is on its way into the
@@ -136,10 +218,9 @@ static void forward_write(struct unit_device* unit, IRP* irp)
      * across both). The reply therefore goes to hidclass first, and the write completes only once
      * hidclass has queued it: the updater's ReadFile then finds it waiting. hidclass asks for the
      * next input report right after it queued one. */
-    if (answer.verdict == UNIT_LINK_REPLY) {
+    if (answer.verdict == UNIT_LINK_REPLY && deliver(unit, reply, answer.length)) {
         LARGE_INTEGER timeout;
         timeout.QuadPart = REPLY_QUEUED_TIMEOUT_100NS;
-        deliver(unit, reply, answer.length);
         KeWaitForSingleObject(&unit->reply_queued, Executive, KernelMode, FALSE, &timeout);
     }
     /* hidclass takes one off the count of a report that carries an ID: without the extra byte
@@ -153,7 +234,7 @@ static IRP* next_write(struct unit_device* unit, BOOLEAN* removed)
     KIRQL irql;
     KeAcquireSpinLock(&unit->lock, &irql);
     *removed = unit->removed;
-    if (!unit->removed && !IsListEmpty(&unit->writes))
+    if (!unit->removed && !unit->link_failed && !IsListEmpty(&unit->writes))
         irp = CONTAINING_RECORD(RemoveHeadList(&unit->writes), IRP, Tail.Overlay.ListEntry);
     KeReleaseSpinLock(&unit->lock, irql);
     return irp;
@@ -169,26 +250,45 @@ static VOID NTAPI worker(PVOID context)
         while ((irp = next_write(unit, &removed)) != NULL)
             forward_write(unit, irp);
     }
-    KeSetEvent(&unit->worker_done, IO_NO_INCREMENT, FALSE);
     PsTerminateSystemThread(STATUS_SUCCESS);
 }
 
-NTSTATUS unit_start_worker(struct unit_device* unit)
+/* A device stopped, or whose start failed, starts afresh. */
+NTSTATUS unit_start(struct unit_device* unit)
 {
-    return PsCreateSystemThread(&unit->worker, THREAD_ALL_ACCESS, NULL, NULL, NULL, worker, unit);
+    unit->removed = FALSE;
+    unit->link_failed = FALSE;
+    unit->pending_read = NULL;
+    unit->reply_length = 0;
+    unit->awaiting_queue = FALSE;
+    KeClearEvent(&unit->reply_queued);
+    NTSTATUS status = ZwCreateEvent(&unit->io_done, EVENT_ALL_ACCESS, NULL, NotificationEvent, FALSE);
+    if (NT_SUCCESS(status))
+        status = ZwCreateEvent(&unit->stop_requested, EVENT_ALL_ACCESS, NULL, NotificationEvent, FALSE);
+    if (NT_SUCCESS(status))
+        status = open_pipe(unit);
+    if (NT_SUCCESS(status))
+        status = describe(unit);
+    if (NT_SUCCESS(status))
+        unit_build_report_descriptor(unit);
+    if (NT_SUCCESS(status))
+        status = PsCreateSystemThread(&unit->worker, THREAD_ALL_ACCESS, NULL, NULL, NULL, worker, unit);
+    if (!NT_SUCCESS(status))
+        unit->worker = NULL;
+    return status;
 }
 
 NTSTATUS unit_queue_write(struct unit_device* unit, IRP* irp)
 {
     KIRQL irql;
     KeAcquireSpinLock(&unit->lock, &irql);
-    BOOLEAN removed = unit->removed;
-    if (!removed) {
+    BOOLEAN refused = unit->removed || unit->link_failed;
+    if (!refused) {
         IoMarkIrpPending(irp);
         InsertTailList(&unit->writes, &irp->Tail.Overlay.ListEntry);
     }
     KeReleaseSpinLock(&unit->lock, irql);
-    if (removed)
+    if (refused)
         return complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
     KeSetEvent(&unit->work, IO_NO_INCREMENT, FALSE);
     return STATUS_PENDING;
@@ -226,8 +326,17 @@ NTSTATUS unit_queue_read(struct unit_device* unit, IRP* irp)
     return complete(irp, STATUS_SUCCESS, copied);
 }
 
+static void close_handle(HANDLE* handle)
+{
+    if (*handle != NULL)
+        ZwClose(*handle);
+    *handle = NULL;
+}
+
 /* At surprise removal, then again at removal: hidclass's read thread is waiting in the pending
- * read, and its removal waits for that thread, so the read fails here first. */
+ * read, and its removal waits for that thread, so the read fails here first. The worker may be
+ * waiting for the host: the stop cancels that, and returns only once the thread has ended, so
+ * nothing touches the device after hidclass has freed it. */
 void unit_stop(struct unit_device* unit)
 {
     LIST_ENTRY writes;
@@ -247,16 +356,14 @@ void unit_stop(struct unit_device* unit)
     while (!IsListEmpty(&writes))
         complete(CONTAINING_RECORD(RemoveHeadList(&writes), IRP, Tail.Overlay.ListEntry), STATUS_DEVICE_NOT_CONNECTED, 0);
 
+    if (unit->stop_requested != NULL)
+        ZwSetEvent(unit->stop_requested, NULL);
     if (unit->worker != NULL) {
-        LARGE_INTEGER timeout;
-        timeout.QuadPart = WORKER_STOP_TIMEOUT_100NS;
         KeSetEvent(&unit->work, IO_NO_INCREMENT, FALSE);
-        KeWaitForSingleObject(&unit->worker_done, Executive, KernelMode, FALSE, &timeout);
-        ZwClose(unit->worker);
-        unit->worker = NULL;
+        ZwWaitForSingleObject(unit->worker, FALSE, NULL);
     }
-    if (unit->pipe != NULL) {
-        ZwClose(unit->pipe);
-        unit->pipe = NULL;
-    }
+    close_handle(&unit->worker);
+    close_handle(&unit->pipe);
+    close_handle(&unit->stop_requested);
+    close_handle(&unit->io_done);
 }

@@ -17,10 +17,11 @@ struct unit_device {
     UCHAR report_descriptor[UNIT_DESCRIPTOR_MAX];
     USHORT report_descriptor_length;
 
-    HANDLE pipe;                            /* to the host; null until started */
+    HANDLE pipe;                            /* to the host, for asynchronous I/O; null until started */
+    HANDLE io_done;                         /* the pipe's read or write has ended */
+    HANDLE stop_requested;                  /* the device goes: what waits for the pipe gives up */
     HANDLE worker;                          /* the thread that talks to the host */
     KEVENT work;                            /* a write is queued, or the device goes */
-    KEVENT worker_done;
     KEVENT reply_queued;                    /* hidclass has put the last reply in its handles' queues */
 
     KSPIN_LOCK lock;                        /* guards everything below */
@@ -30,11 +31,12 @@ struct unit_device {
     USHORT reply_length;                    /* 0: none */
     BOOLEAN awaiting_queue;                 /* a reply was handed over; reply_queued not yet set */
     BOOLEAN removed;
+    BOOLEAN link_failed;                    /* the host's answer was late or unusable: writes fail */
 };
 
-/* The host link (host_link.c). */
-NTSTATUS unit_connect(struct unit_device* unit);
-NTSTATUS unit_start_worker(struct unit_device* unit);
+/* The host link (host_link.c). unit_start asks the host what the unit is and starts the worker;
+ * unit_stop, at surprise removal, removal or a failed start, returns once the worker has ended. */
+NTSTATUS unit_start(struct unit_device* unit);
 void unit_stop(struct unit_device* unit);
 /* Both complete the IRP or mark it pending, and return what the dispatch routine returns. */
 NTSTATUS unit_queue_write(struct unit_device* unit, IRP* irp);

@@ -15,7 +15,18 @@
 enum unit_link_kind {
     UNIT_LINK_DESCRIBE = 1,     /* driver: what the unit is; host: a unit_link_description */
     UNIT_LINK_REPORT = 2,       /* driver: an output report; host: the verdict and the reply */
+    UNIT_LINK_GIVE_UP = 3,      /* driver only, its last message: why it ends the link (the verdict
+                                 * byte holds a unit_link_reason); the host removes the unit */
 };
+
+enum unit_link_reason {
+    UNIT_LINK_NO_ANSWER = 1,        /* no answer within UNIT_LINK_ANSWER_LIMIT_MS */
+    UNIT_LINK_BAD_ANSWER = 2,       /* the answer's kind, verdict or length does not fit the request */
+};
+
+/* The host answers every message at once: a unit's timing, a silent one's included, lives on the
+ * unit's own clock and never holds the pipe. An answer this late means the host has stopped. */
+#define UNIT_LINK_ANSWER_LIMIT_MS 5000
 
 enum unit_link_verdict {
     UNIT_LINK_REPLY = 0,        /* the report was taken; the bytes are the next input report */
