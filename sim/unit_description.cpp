@@ -56,6 +56,25 @@ bool applyIdentityKey(const std::string& key, std::uint32_t value, UnitIdentity&
     return false;
 }
 
+bool applyLinkFaultKey(const std::string& key, const std::string& value, std::vector<LinkFaultRule>& faults)
+{
+    static const struct {
+        const char* key;
+        LinkFault fault;
+    } keys[] = {{"stall_at_exchange", LinkFault::Stall},
+                {"short_reply_at_exchange", LinkFault::ShortReply},
+                {"wrong_answer_at_exchange", LinkFault::WrongAnswer},
+                {"break_at_exchange", LinkFault::BrokenPipe}};
+    std::uint32_t exchange = 0;
+    for (const auto& entry : keys) {
+        if (key == entry.key && parseNumber(value, exchange)) {
+            faults.push_back({entry.fault, exchange});
+            return true;
+        }
+    }
+    return false;
+}
+
 bool applyFaultKey(const std::string& key, const std::string& value, std::vector<FaultRule>& faults)
 {
     std::uint32_t a = 0, b = 0;
@@ -101,7 +120,8 @@ bool parseUnitDescription(const std::string& text, UnitDescription& description,
         bool known = false;
         if (parseNumber(value, number) && applyIdentityKey(key, number, description.identity, known))
             continue;
-        if (!known && applyFaultKey(key, value, description.faults))
+        if (!known && (applyFaultKey(key, value, description.faults) ||
+                       applyLinkFaultKey(key, value, description.linkFaults)))
             continue;
         error = "cannot use '" + pair + "'";
         return false;

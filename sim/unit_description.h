@@ -9,9 +9,24 @@
 
 namespace sim {
 
+// What the host that runs a unit under Wine does wrong on the pipe to the unit's driver, at the
+// Nth exchange since the unit was attached (the unit itself takes the request as usual).
+enum class LinkFault {
+    Stall,          // the answer is never sent: the host holds it until the driver gives up
+    ShortReply,     // the reply lacks its last byte
+    WrongAnswer,    // the answer's header names another kind of message
+    BrokenPipe,     // the host ends the pipe instead of answering
+};
+
+struct LinkFaultRule {
+    LinkFault fault = LinkFault::Stall;
+    std::uint32_t exchange = 0;
+};
+
 struct UnitDescription {
     UnitIdentity identity;
     std::vector<FaultRule> faults;
+    std::vector<LinkFaultRule> linkFaults;     // the host's; the native double has no link
 };
 
 // One unit: comma-separated key=value pairs, numbers in C notation (decimal or 0x hex).
@@ -26,6 +41,8 @@ struct UnitDescription {
 //   noisy_on=CMD          every reply to CMD is as noisy as the protocol allows
 //   silent_on=CMD         every request with command code CMD is taken and never answered
 //   silent_at_block=N     the Nth WriteBlock is taken and never answered
+// Link fault keys, for the host under Wine, each at the Nth exchange: stall_at_exchange,
+// short_reply_at_exchange, wrong_answer_at_exchange, break_at_exchange (see LinkFault).
 // An empty text is the default unit. Returns false, with a message in error, on anything unknown.
 bool parseUnitDescription(const std::string& text, UnitDescription& description, std::string& error);
 

@@ -95,14 +95,13 @@ std::string controlAnswer(const std::string& request, bool& stop)
         return attached < 0 ? "error " + error : "ok " + std::to_string(attached);
     }
     if (verb == "stop" && argument.empty()) {
-        detachAllUnits();
         stop = true;
-        return "ok";
+        return detachAllUnits() ? "ok" : "error a unit's device could not be removed (see the host's log)";
     }
     if (!parseNumber(argument, number))
         return "error unknown request '" + request + "'";
     if (verb == "detach")
-        return detachUnit(number) ? "ok " + argument : "error no unit " + argument + " is attached";
+        return detachUnit(number, error) ? "ok " + argument : "error " + error;
     if (verb == "clients") {
         int clients = unitClients(number, error);
         return clients < 0 ? "error " + error : "ok " + std::to_string(clients);

@@ -6,6 +6,7 @@
 // It runs until "zefran-sim-ctl stop", which removes its devices again.
 #include "control_client.h"
 #include "control_pipe.h"
+#include "host_log.h"
 #include "root_devices.h"
 #include "units.h"
 
@@ -33,7 +34,7 @@ bool attachStartUnits(const std::vector<sim::UnitDescription>& descriptions)
     std::string error;
     for (const sim::UnitDescription& description : descriptions) {
         if (host::attachUnit(description, error) < 0) {
-            std::fprintf(stderr, "zefran-sim-host: cannot attach a unit: %s\n", error.c_str());
+            host::logLine("cannot attach a unit: " + error);
             return false;
         }
     }
@@ -62,9 +63,10 @@ int main()
     CreateDirectoryW(outFolder.c_str(), nullptr);
     DeleteFileW((outFolder + L"\\control-pipe").c_str());
     host::setOutFolder(outFolder);
+    host::setLogFolder(outFolder);
     int leftovers = host::removeLeftoverDevices();
     if (leftovers != 0)
-        std::fprintf(stderr, "zefran-sim-host: removed %d unit(s) an earlier host left in the prefix\n", leftovers);
+        host::logLine("removed " + std::to_string(leftovers) + " unit(s) an earlier host left in the prefix");
     int result = 0;
     if (attachStartUnits(descriptions))
         host::serveControlPipe(outFolder);

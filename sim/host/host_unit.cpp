@@ -1,5 +1,6 @@
 #include "host_unit.h"
 
+#include "host_log.h"
 #include "root_devices.h"
 #include "unit_link.h"
 
@@ -12,6 +13,28 @@ constexpr DWORD pipeBufferSize = 1024;
 std::wstring pipePath(int number)
 {
     return std::wstring(L"\\\\.\\pipe\\") + UNIT_LINK_PIPE_PREFIX + instancePart(number);
+}
+
+const char* linkFaultNote(const sim::LinkFaultRule* rule)
+{
+    if (rule == nullptr)
+        return nullptr;
+    switch (rule->fault) {
+    case sim::LinkFault::Stall: return "link:stall";
+    case sim::LinkFault::ShortReply: return "link:short-reply";
+    case sim::LinkFault::WrongAnswer: return "link:wrong-answer";
+    case sim::LinkFault::BrokenPipe: return "link:broken-pipe";
+    }
+    return nullptr;
+}
+
+std::string giveUpReason(unsigned char reason)
+{
+    switch (reason) {
+    case UNIT_LINK_NO_ANSWER: return "no answer within " + std::to_string(UNIT_LINK_ANSWER_LIMIT_MS) + " ms";
+    case UNIT_LINK_BAD_ANSWER: return "an answer that does not fit the request";
+    }
+    return "reason " + std::to_string(reason);
 }
 
 }
@@ -32,6 +55,7 @@ HostUnit::HostUnit(int number, const sim::UnitDescription& description, const st
                    std::function<void(int)> pulledOut)
     : number_(number), instanceId_(rootInstanceId(description.identity.vendorId, description.identity.productId, number)),
       outFolder_(outFolder), pulledOut_(std::move(pulledOut)), unit_(description.identity, nowMs()),
+      linkFaults_(description.linkFaults),
       stopEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), ioEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
     InitializeCriticalSection(&lock_);
@@ -109,6 +133,8 @@ void HostUnit::serve()
         while (connected && serveClient()) {
         }
         DisconnectNamedPipe(pipe_);
+        if (connected && !leaving_ && !pulled_ && WaitForSingleObject(stopEvent_, 0) == WAIT_TIMEOUT)
+            goAway("the driver ended the link without a word");
     }
 }
 
@@ -149,7 +175,7 @@ std::vector<BYTE> HostUnit::describe() const
 // One output report through the simulated unit. hidclass cannot fail one read: a reply the unit
 // cannot give ends with the unit's removal, which fails the read the updater is waiting in. A
 // unit told to stop answering leaves the read waiting until the unit is pulled out.
-unsigned char HostUnit::exchange(const BYTE* report, DWORD length, std::vector<BYTE>& reply)
+unsigned char HostUnit::exchange(const BYTE* report, DWORD length, std::vector<BYTE>& reply, const char* linkNote)
 {
     EnterCriticalSection(&lock_);
     double now = nowMs();
@@ -157,7 +183,7 @@ unsigned char HostUnit::exchange(const BYTE* report, DWORD length, std::vector<B
     bool written = unit_.write(report, length, now);
     bool read = written && unit_.read(reply.data(), reply.size(), now);
     bool silent = written && !read && unit_.silent();
-    record(unit_.transcript().back());
+    record(unit_.transcript().back(), linkNote);
     bool pullOut = !unit_.plugged() || (written && !read && !silent);
     bool released = length > 3 && report[1] == 0x0B && report[3] == 0x00;
     LeaveCriticalSection(&lock_);
@@ -172,6 +198,16 @@ unsigned char HostUnit::exchange(const BYTE* report, DWORD length, std::vector<B
     return !written ? UNIT_LINK_WRITE_FAILS : read ? UNIT_LINK_REPLY : UNIT_LINK_NO_REPLY;
 }
 
+const sim::LinkFaultRule* HostUnit::linkFaultAt(std::uint32_t exchange) const
+{
+    for (const sim::LinkFaultRule& rule : linkFaults_)
+        if (rule.exchange == exchange)
+            return &rule;
+    return nullptr;
+}
+
+// One message from the driver and the answer to it. A link fault of the description bends the
+// answer; a stalled answer is never sent, and the driver's next word is its giving up.
 bool HostUnit::serveClient()
 {
     unit_link_header header = {};
@@ -180,25 +216,53 @@ bool HostUnit::serveClient()
     std::vector<BYTE> message(header.length);
     if (header.length != 0 && !transfer(false, message.data(), header.length))
         return false;
+    if (header.kind == UNIT_LINK_GIVE_UP) {
+        goAway("the driver gave up on the link: " + giveUpReason(header.verdict));
+        return false;
+    }
     std::vector<BYTE> reply;
     unit_link_header answer = {header.kind, UNIT_LINK_REPLY, 0};
-    if (header.kind == UNIT_LINK_DESCRIBE)
+    const sim::LinkFaultRule* fault = nullptr;
+    if (header.kind == UNIT_LINK_DESCRIBE) {
         reply = describe();
-    else if (header.kind == UNIT_LINK_REPORT)
-        answer.verdict = exchange(message.data(), header.length, reply);
-    else
+    } else if (header.kind == UNIT_LINK_REPORT) {
+        fault = linkFaultAt(++reports_);
+        answer.verdict = exchange(message.data(), header.length, reply, linkFaultNote(fault));
+    } else {
         return false;
+    }
+    if (fault != nullptr && fault->fault == sim::LinkFault::Stall)
+        return true;
+    if (fault != nullptr && fault->fault == sim::LinkFault::BrokenPipe) {
+        goAway("ended the link at exchange " + std::to_string(reports_) + ", as its description says");
+        return false;
+    }
+    if (fault != nullptr && fault->fault == sim::LinkFault::ShortReply && !reply.empty())
+        reply.pop_back();
+    if (fault != nullptr && fault->fault == sim::LinkFault::WrongAnswer)
+        answer.kind = UNIT_LINK_DESCRIBE;
     answer.length = static_cast<unsigned short>(reply.size());
     std::vector<BYTE> out(reinterpret_cast<BYTE*>(&answer), reinterpret_cast<BYTE*>(&answer) + sizeof answer);
     out.insert(out.end(), reply.begin(), reply.end());
     return transfer(true, out.data(), static_cast<DWORD>(out.size()));
 }
 
-void HostUnit::record(const sim::TranscriptEntry& entry)
+void HostUnit::goAway(const std::string& why)
+{
+    logLine("unit " + std::to_string(number_) + ": " + why + "; the unit is removed");
+    if (!pulled_) {
+        pulled_ = true;
+        pulledOut_(number_);
+    }
+}
+
+void HostUnit::record(const sim::TranscriptEntry& entry, const char* linkNote)
 {
     if (transcript_ == INVALID_HANDLE_VALUE)
         return;
     std::string line = sim::SimulatedUnit::transcriptLine(entry);
+    if (linkNote != nullptr)
+        line.insert(line.size() - 1, std::string(" ") + linkNote);
     DWORD written = 0;
     WriteFile(transcript_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }

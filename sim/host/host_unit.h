@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ public:
     HostUnit& operator=(const HostUnit&) = delete;
 
     bool listen();                          // the pipe, before the device exists
+    void leave() { leaving_ = true; }       // the device is being removed: its driver lets go
     void stop();                            // the pipe closes; the flash is saved
     void saveFlash();
 
@@ -34,15 +36,20 @@ private:
     void serve();
     bool serveClient();
     std::vector<BYTE> describe() const;
-    unsigned char exchange(const BYTE* report, DWORD length, std::vector<BYTE>& reply);
+    unsigned char exchange(const BYTE* report, DWORD length, std::vector<BYTE>& reply, const char* linkNote);
+    const sim::LinkFaultRule* linkFaultAt(std::uint32_t exchange) const;
     bool transfer(bool write, BYTE* data, DWORD length);
-    void record(const sim::TranscriptEntry& entry);
+    void record(const sim::TranscriptEntry& entry, const char* linkNote);
+    void goAway(const std::string& why);    // logged, and the unit is removed
 
     int number_;
     std::wstring instanceId_;
     std::wstring outFolder_;
     std::function<void(int)> pulledOut_;
     sim::SimulatedUnit unit_;
+    std::vector<sim::LinkFaultRule> linkFaults_;
+    std::uint32_t reports_ = 0;
+    std::atomic<bool> leaving_ = false;
     CRITICAL_SECTION lock_;
     HANDLE pipe_ = INVALID_HANDLE_VALUE;
     HANDLE stopEvent_;

@@ -1,5 +1,6 @@
 #include "units.h"
 
+#include "host_log.h"
 #include "host_unit.h"
 #include "root_devices.h"
 #include "unit_handles.h"
@@ -19,6 +20,7 @@ constexpr unsigned interfaceTimeoutMs = 20000;
 
 SRWLOCK registryLock = SRWLOCK_INIT;
 std::vector<std::unique_ptr<HostUnit>> attached;
+std::vector<HANDLE> removals;               // the threads removing units that went by themselves
 int nextNumber = 0;
 std::wstring outFolder;
 
@@ -37,10 +39,33 @@ std::unique_ptr<HostUnit> take(int number)
     return unit;
 }
 
+std::string ascii(const std::wstring& id)
+{
+    std::string text;
+    for (wchar_t c : id)
+        text += c < 0x80 ? static_cast<char>(c) : '?';
+    return text;
+}
+
 DWORD WINAPI detachThread(LPVOID parameter)
 {
-    detachUnit(static_cast<int>(reinterpret_cast<INT_PTR>(parameter)));
+    int number = static_cast<int>(reinterpret_cast<INT_PTR>(parameter));
+    std::string error;
+    if (!detachUnit(number, error))
+        logLine("unit " + std::to_string(number) + ": " + error);
     return 0;
+}
+
+void joinRemovals()
+{
+    AcquireSRWLockExclusive(&registryLock);
+    std::vector<HANDLE> threads;
+    threads.swap(removals);
+    ReleaseSRWLockExclusive(&registryLock);
+    for (HANDLE thread : threads) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
 }
 
 }
@@ -68,42 +93,61 @@ int attachUnit(const sim::UnitDescription& description, std::string& error)
     ReleaseSRWLockExclusive(&registryLock);
     if (!waitForInterface(id, true, interfaceTimeoutMs)) {
         error = "the unit's HID interface did not appear";
-        detachUnit(number);
+        std::string ignored;
+        detachUnit(number, ignored);
         return -1;
     }
     return number;
 }
 
-bool detachUnit(int number)
+bool detachUnit(int number, std::string& error)
 {
     std::unique_ptr<HostUnit> unit = take(number);
-    if (!unit)
+    if (!unit) {
+        error = "no unit " + std::to_string(number) + " is attached";
         return false;
+    }
     // The device goes first: hidclass fails the read the updater waits in, and the driver lets
     // go of the pipe; then the pipe closes.
-    removeRootDevice(unit->instanceId());
-    waitForInterface(unit->instanceId(), false, interfaceTimeoutMs);
+    unit->leave();
+    bool removed = removeRootDevice(unit->instanceId());
+    if (!removed)
+        error = "Wine's setupapi did not remove the unit's device " + ascii(unit->instanceId());
+    else if (!waitForInterface(unit->instanceId(), false, interfaceTimeoutMs))
+        error = "the unit's HID interface was still present " + std::to_string(interfaceTimeoutMs / 1000) +
+                " s after its device was removed";
     unit->stop();
-    return true;
+    return error.empty();
 }
 
 void detachUnitLater(int number)
 {
     HANDLE thread = CreateThread(nullptr, 0, detachThread, reinterpret_cast<LPVOID>(static_cast<INT_PTR>(number)), 0, nullptr);
-    if (thread != nullptr)
-        CloseHandle(thread);
+    if (thread == nullptr)
+        return;
+    AcquireSRWLockExclusive(&registryLock);
+    removals.push_back(thread);
+    ReleaseSRWLockExclusive(&registryLock);
 }
 
-void detachAllUnits()
+bool detachAllUnits()
 {
+    joinRemovals();
+    bool allRemoved = true;
     for (;;) {
         AcquireSRWLockShared(&registryLock);
         int number = attached.empty() ? -1 : attached.front()->number();
         ReleaseSRWLockShared(&registryLock);
         if (number < 0)
-            return;
-        detachUnit(number);
+            break;
+        std::string error;
+        if (!detachUnit(number, error)) {
+            logLine("unit " + std::to_string(number) + ": " + error);
+            allRemoved = false;
+        }
     }
+    joinRemovals();                         // a unit pulled out meanwhile
+    return allRemoved;
 }
 
 int attachedUnits()

@@ -12,10 +12,13 @@ void setOutFolder(const std::wstring& folder);
 
 // Returns the new unit's number once its HID interface is present, or -1 with error set.
 int attachUnit(const sim::UnitDescription& description, std::string& error);
-// Removes the root device and waits until its interface is gone; false when n is not attached.
-bool detachUnit(int number);
+// Removes the root device and waits until its interface is gone; false, with the reason in error,
+// when n is not attached or its device could not be removed.
+bool detachUnit(int number, std::string& error);
 void detachUnitLater(int number);           // for a unit's own thread, which cannot wait for itself
-void detachAllUnits();
+// Every unit, and the removals started by units that went by themselves, before it returns;
+// false when a device could not be removed (each is logged).
+bool detachAllUnits();
 
 // The number of units attached now.
 int attachedUnits();

@@ -5,6 +5,7 @@
 #include "updater_process.h"
 
 #include <gtest/gtest.h>
+#include <setupapi.h>
 
 #include <cstdio>
 #include <string>
@@ -19,6 +20,17 @@ double nowMs()
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&counter);
     return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+bool removeBehindTheHostsBack(const wchar_t* instanceId)
+{
+    HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+    SP_DEVINFO_DATA device = {sizeof device, {}, 0, 0};
+    bool removed = set != INVALID_HANDLE_VALUE && SetupDiOpenDeviceInfoW(set, instanceId, nullptr, 0, &device) &&
+                   SetupDiCallClassInstaller(DIF_REMOVE, set, &device);
+    if (set != INVALID_HANDLE_VALUE)
+        SetupDiDestroyDeviceInfoList(set);
+    return removed;
 }
 
 bool transcriptHas(const UpdaterProcess& updater, const std::string& note)
@@ -55,6 +67,10 @@ TEST(HotPlug, RemovalOfTheHeldUnitReachesTheWindowFromWine)
     EXPECT_EQ(e2e::message(40000), ui::controlText(dialog, 40004));
     EXPECT_EQ(L"ORBIPAD", ui::controlText(dialog, 40010));
     EXPECT_EQ(1, updater.clients(1));
+
+    // A device removed behind the host's back: detach cannot remove it, and says so.
+    ASSERT_TRUE(removeBehindTheHostsBack(L"ROOT\\VID_21B8&PID_0001\\0001"));
+    EXPECT_EQ("error ", updater.control("detach 1").substr(0, 6));
     ui::postClose(dialog);
     EXPECT_EQ(0, updater.waitForExit());
 }
@@ -98,6 +114,137 @@ TEST(HotPlug, AWriteTheUnitRefusesFailsTheLockWithTheWriteCode)
     EXPECT_NE(std::wstring::npos, text.find(L"0xfffffffe-0x")) << "WriteFile itself failed";
     ui::answerMessageBox(failure, IDOK);
     EXPECT_EQ(0, updater.clients(0)) << "the failed unit was let go";
+    ui::postClose(dialog);
+    EXPECT_EQ(0, updater.waitForExit());
+}
+
+namespace {
+
+// The failure box of the lock, the first exchange after the three of the identification, with its
+// write failed; nullptr when none came within timeoutMs of the confirmation.
+HWND lockFailure(HWND dialog, DWORD timeoutMs, double& confirmedAt)
+{
+    if (!ui::clickAndConfirm(dialog, 1002))
+        return nullptr;
+    confirmedAt = nowMs();
+    HWND failure = ui::waitForMessageBox(dialog, timeoutMs);
+    if (failure == nullptr)
+        return nullptr;
+    std::wstring text = ui::readMessageBox(failure).text;
+    EXPECT_EQ(e2e::message(40026) + L"\r\n", text.substr(0, e2e::message(40026).size() + 2));
+    EXPECT_NE(std::wstring::npos, text.find(L"0xfffffffe-0x")) << "the lock's write failed";
+    return failure;
+}
+
+bool unitGone(const UpdaterProcess& updater, int unit, DWORD timeoutMs)
+{
+    for (double started = nowMs(); nowMs() - started < timeoutMs; Sleep(50))
+        if (updater.control("clients " + std::to_string(unit)) == "error no unit " + std::to_string(unit) + " is attached")
+            return true;
+    return false;
+}
+
+}
+
+// The host's side of the link goes wrong at the lock: the driver fails the write at once, or when
+// the host has held its answer for 5 s, and never leaves the updater waiting. The host removes
+// the unit and its log says why.
+TEST(HotPlug, ALinkThatGoesWrongFailsTheWriteAndTheUnitIsRemoved)
+{
+    struct Row {
+        const char* units;
+        const char* transcriptNote;
+        const char* logged;
+        double atLeastMs;
+    };
+    const Row rows[] = {
+        {"short_reply_at_exchange=4", "link:short-reply", "unit 0: the driver gave up on the link: an answer that does not fit the request; the unit is removed", 0},
+        {"wrong_answer_at_exchange=4", "link:wrong-answer", "unit 0: the driver gave up on the link: an answer that does not fit the request; the unit is removed", 0},
+        {"break_at_exchange=4", "link:broken-pipe", "unit 0: ended the link at exchange 4, as its description says; the unit is removed", 0},
+        {"stall_at_exchange=4", "link:stall", "unit 0: the driver gave up on the link: no answer within 5000 ms; the unit is removed", 5000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.units);
+        UpdaterProcess updater(row.units);
+        HWND dialog = updater.window();
+        ASSERT_NE(nullptr, dialog);
+        double confirmed = 0;
+        HWND failure = lockFailure(dialog, 15000, confirmed);
+        ASSERT_NE(nullptr, failure);
+        double failedAfter = nowMs() - confirmed;
+        std::printf("%s: the lock failed %.0f ms after the confirmation\n", row.units, failedAfter);
+        EXPECT_GE(failedAfter, row.atLeastMs - 100);
+        EXPECT_LT(failedAfter, row.atLeastMs + 3000);
+        EXPECT_TRUE(transcriptHas(updater, row.transcriptNote));
+        ui::answerMessageBox(failure, IDOK);
+        EXPECT_TRUE(unitGone(updater, 0, 10000));
+        EXPECT_NE(std::string::npos, updater.hostLog().find(row.logged)) << updater.hostLog();
+        ui::postClose(dialog);
+        EXPECT_EQ(0, updater.waitForExit());
+    }
+}
+
+// The unit is pulled out while the driver waits for the host's answer to the lock: the removal
+// does not wait for the host, the write fails, and the driver serves the next unit.
+TEST(HotPlug, RemovalWhileAWriteIsInFlightFailsItAtOnce)
+{
+    UpdaterProcess updater("stall_at_exchange=4");
+    HWND dialog = updater.window();
+    ASSERT_NE(nullptr, dialog);
+    ASSERT_TRUE(ui::clickAndConfirm(dialog, 1002));
+    for (double started = nowMs(); !transcriptHas(updater, "link:stall") && nowMs() - started < 10000;)
+        Sleep(20);
+    ASSERT_TRUE(transcriptHas(updater, "link:stall"));
+
+    double pulled = nowMs();
+    ASSERT_EQ("0", updater.control("detach 0"));
+    double removedAfter = nowMs() - pulled;
+    HWND failure = ui::waitForMessageBox(dialog, 10000);
+    ASSERT_NE(nullptr, failure);
+    double failedAfter = nowMs() - pulled;
+    std::printf("a write in flight: the unit was removed %.0f ms and the failure shown %.0f ms after the pull\n",
+                removedAfter, failedAfter);
+    EXPECT_LT(removedAfter, 3000.0) << "the removal does not wait for the host";
+    EXPECT_LT(failedAfter, 3000.0) << "nor does the write";
+    std::wstring text = ui::readMessageBox(failure).text;
+    EXPECT_EQ(e2e::message(40026) + L"\r\n", text.substr(0, e2e::message(40026).size() + 2));
+    EXPECT_NE(std::wstring::npos, text.find(L"0xfffffffe-0x"));
+    ui::answerMessageBox(failure, IDOK);
+
+    ASSERT_EQ("1", updater.control("attach"));
+    EXPECT_TRUE(ui::waitForText(dialog, 40004, e2e::message(40000), 10000)) << "the driver serves the next unit";
+    ui::postClose(dialog);
+    EXPECT_EQ(0, updater.waitForExit());
+}
+
+// The host dies mid-transfer: the block's write fails at once, and the next host removes the
+// dead one's device before its own unit 0 takes its place.
+TEST(HotPlug, AHostKilledMidTransferFailsTheUpdateAndTheNextHostStartsClean)
+{
+    UpdaterProcess updater("");
+    HWND dialog = updater.window();
+    ASSERT_NE(nullptr, dialog);
+    ASSERT_TRUE(ui::clickAndConfirm(dialog, 1002));
+    for (double started = nowMs(); updater.transcript(0).size() < 3 + 4 + 50 && nowMs() - started < 30000;)
+        Sleep(20);
+    ASSERT_GE(updater.transcript(0).size(), 3u + 4u + 50u) << "fifty blocks written";
+
+    double killed = nowMs();
+    updater.killHost();
+    HWND failure = ui::waitForMessageBox(dialog, 10000);
+    ASSERT_NE(nullptr, failure);
+    double failedAfter = nowMs() - killed;
+    std::printf("the failure was shown %.0f ms after the host was killed\n", failedAfter);
+    EXPECT_LT(failedAfter, 2000.0);
+    std::wstring text = ui::readMessageBox(failure).text;
+    EXPECT_EQ(e2e::message(40009) + L"\r\n", text.substr(0, e2e::message(40009).size() + 2));
+    EXPECT_NE(std::wstring::npos, text.find(L"0xfffffffe-0x")) << "a block's write failed";
+    ui::answerMessageBox(failure, IDOK);
+
+    ASSERT_TRUE(updater.restartHost(""));
+    EXPECT_NE(std::string::npos, updater.hostLog().find("removed 1 unit(s) an earlier host left in the prefix"));
+    EXPECT_TRUE(ui::waitForText(dialog, 40004, e2e::message(40000), 10000));
+    EXPECT_EQ(1, updater.clients(0)) << "the new host's first unit is unit 0, and the updater holds it";
     ui::postClose(dialog);
     EXPECT_EQ(0, updater.waitForExit());
 }

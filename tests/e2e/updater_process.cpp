@@ -101,15 +101,36 @@ std::wstring runFolder()
 
 UpdaterProcess::UpdaterProcess(const std::string& units) : outFolder_(newOutFolder())
 {
+    // The updater enumerates once, at start, so it must not start before the units.
+    restartHost(units);
+    process_ = start(runFolder() + L"\\zefran-hvi-updater.exe", nullptr);
+}
+
+void UpdaterProcess::killHost()
+{
+    if (host_.hProcess != nullptr)
+        TerminateProcess(host_.hProcess, 99);
+    end(host_, 5000);
+}
+
+bool UpdaterProcess::restartHost(const std::string& units)
+{
+    end(host_, 0);
     environment_ = environmentFor(widen(units), outFolder_);
     std::vector<wchar_t> environment = environment_;
     host_ = start(runFolder() + L"\\zefran-sim-host.exe", environment.data());
-    // The host publishes its control pipe once its units are present; the updater enumerates
-    // once, at start, so it must not start before them.
+    // The host publishes its control pipe once its units are present.
     std::string ready = control("wait " + std::to_string(unitCount(units)));
-    if (ready.rfind("error", 0) == 0)
-        std::fprintf(stderr, "the simulation host is not ready: %s\n", ready.c_str());
-    process_ = start(runFolder() + L"\\zefran-hvi-updater.exe", nullptr);
+    if (ready.rfind("error", 0) != 0)
+        return true;
+    std::fprintf(stderr, "the simulation host is not ready: %s\n", ready.c_str());
+    return false;
+}
+
+std::string UpdaterProcess::hostLog() const
+{
+    std::ifstream file(narrow(outFolder_ + L"\\host.log"));
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 }
 
 UpdaterProcess::~UpdaterProcess()

@@ -37,6 +37,11 @@ public:
     // Starts a second simulation host with this one's environment and waits for it to end, as
     // runAnother does.
     int runSecondHost(DWORD timeoutMs) const;
+    // Ends the host as a crash would, removing nothing; then a new one on the same prefix and out
+    // folder, ready once its units are present.
+    void killHost();
+    bool restartHost(const std::string& units);
+    std::string hostLog() const;            // what the host logged, every line
 
     static const std::wstring title;
 

@@ -55,7 +55,7 @@ TEST(UnitDescription, RefusesWhatItCannotUse)
 {
     for (const char* text : {"colour=red", "pid=", "pid=70000", "mode=256", "vid=-1", "type=0x1FFFFFFFF",
                              "unplug_at_block=x", "error_on=0x1E", "status_on=0x0B:300", "in=300", "in=1",
-                             "out=256", "out=0", "fw=1.3"}) {
+                             "out=256", "out=0", "fw=1.3", "stall_at_exchange=x"}) {
         std::vector<sim::UnitDescription> units;
         std::string error;
         EXPECT_FALSE(sim::parseUnitList(text, units, error)) << text;
