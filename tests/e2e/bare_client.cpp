@@ -164,6 +164,27 @@ BareRun bareUpdate(const std::wstring& path, const std::vector<std::uint8_t>& im
     return run;
 }
 
+BareRun bareStatusRequests(const std::wstring& path, int count)
+{
+    BareRun run;
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return run;
+    Exchanger unit(handle);
+    std::uint8_t report[60];
+    double started = now();
+    bool ok = true;
+    for (int i = 0; ok && i < count; ++i) {
+        request(report, 0x08, 0x00);
+        ok = unit.exchange(report, 0, run);
+    }
+    run.totalMs = now() - started;
+    CloseHandle(handle);
+    run.ok = ok;
+    return run;
+}
+
 double percentile(std::vector<double> values, double fraction)
 {
     if (values.empty())

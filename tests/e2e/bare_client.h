@@ -22,6 +22,9 @@ std::wstring unitInterfacePath(int unit);
 // release, with the update's waits (20, 20, 1000 inside the erase, 4000, 20, 20, 20 a block).
 BareRun bareUpdate(const std::wstring& path, const std::vector<std::uint8_t>& image);
 
+// GetStatus count times, without waits; ok only if every one was answered. totalMs covers all.
+BareRun bareStatusRequests(const std::wstring& path, int count);
+
 double percentile(std::vector<double> values, double fraction);
 
 }

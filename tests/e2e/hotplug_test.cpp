@@ -1,5 +1,6 @@
 // Units pulled out and refusing under Wine's own HID stack: the notifications come from Wine's
 // PnP manager, and a removal ends a read the updater is waiting in.
+#include "bare_client.h"
 #include "expected_texts.h"
 #include "ui_driver.h"
 #include "updater_process.h"
@@ -247,4 +248,60 @@ TEST(HotPlug, AHostKilledMidTransferFailsTheUpdateAndTheNextHostStartsClean)
     EXPECT_EQ(1, updater.clients(0)) << "the new host's first unit is unit 0, and the updater holds it";
     ui::postClose(dialog);
     EXPECT_EQ(0, updater.waitForExit());
+}
+
+// Two units exchanging at once, each with a bare client: unit 0's host holds its 50th answer, and
+// unit 1 keeps its own timing all the while. Then two clients share unit 1.
+TEST(HotPlug, AUnitWhoseHostStallsHoldsUpNoOtherUnitAndTwoHandlesWedgeNothing)
+{
+    UpdaterProcess updater("none");
+    ASSERT_EQ("0", updater.control("attach stall_at_exchange=50"));
+    ASSERT_EQ("1", updater.control("attach"));
+    std::wstring stalled = e2e::unitInterfacePath(0), other = e2e::unitInterfacePath(1);
+    ASSERT_FALSE(stalled.empty());
+    ASSERT_FALSE(other.empty());
+
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](LPVOID path) -> DWORD {
+            e2e::BareRun run = e2e::bareStatusRequests(*static_cast<std::wstring*>(path), 100);
+            return run.ok ? 0 : static_cast<DWORD>(run.roundTripsMs.size());
+        },
+        &stalled, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    for (double started = nowMs(); !transcriptHas(updater, "link:stall") && nowMs() - started < 10000;)
+        Sleep(5);
+    ASSERT_TRUE(transcriptHas(updater, "link:stall"));
+    e2e::BareRun otherRun = e2e::bareStatusRequests(other, 300);
+    bool stalledStillWaiting = WaitForSingleObject(thread, 0) == WAIT_TIMEOUT;
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 15000)) << "the stalled unit's write ends";
+    DWORD stalledAnswered = 0;
+    GetExitCodeThread(thread, &stalledAnswered);
+    CloseHandle(thread);
+
+    std::printf("unit 1 beside a stalled unit 0: 300 exchanges in %.0f ms, longest %.1f ms\n", otherRun.totalMs,
+                e2e::percentile(otherRun.roundTripsMs, 1.0));
+    EXPECT_TRUE(otherRun.ok);
+    EXPECT_TRUE(stalledStillWaiting) << "unit 1 ran while unit 0 waited for its host";
+    EXPECT_LT(e2e::percentile(otherRun.roundTripsMs, 1.0), 500.0);
+    // The updater beside them identified unit 0 first, with exchanges of its own.
+    EXPECT_TRUE(stalledAnswered > 40 && stalledAnswered < 50) << stalledAnswered << ": unit 0 failed at its stall";
+
+    // Two handles on unit 1, each writing: every reply reaches both, and neither client waits for good.
+    struct Client {
+        std::wstring path;
+        e2e::BareRun run;
+    } first = {other, {}}, second = {other, {}};
+    auto body = [](LPVOID client) -> DWORD {
+        auto* c = static_cast<Client*>(client);
+        c->run = e2e::bareStatusRequests(c->path, 200);
+        return 0;
+    };
+    HANDLE threads[2] = {CreateThread(nullptr, 0, body, &first, 0, nullptr),
+                         CreateThread(nullptr, 0, body, &second, 0, nullptr)};
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, threads, TRUE, 20000)) << "two handles on one unit wedged";
+    CloseHandle(threads[0]);
+    CloseHandle(threads[1]);
+    std::printf("two handles on unit 1: 200 exchanges each in %.0f and %.0f ms\n", first.run.totalMs, second.run.totalMs);
+    EXPECT_TRUE(first.run.ok && second.run.ok);
 }
