@@ -163,23 +163,29 @@ static BOOLEAN deliver(struct unit_device* unit, const UCHAR* reply, USHORT leng
     return usable;
 }
 
-/* The host answered late or with what cannot be: every write from now on fails, and so does the
- * read hidclass keeps waiting (the next one stays pending until the device goes, or hidclass's
- * read thread would spin). The host removes the unit. */
-static void fail_link(struct unit_device* unit)
+/* Ends the link: from now on writes are refused, and the read hidclass waits in and every queued
+ * write fail. When the device goes, reads are refused too. When the host answered late or with
+ * what cannot be, the next read stays pending until the device goes (or hidclass's read thread
+ * would spin), and the host removes the unit. */
+static void end_link(struct unit_device* unit, BOOLEAN device_goes)
 {
     LIST_ENTRY writes;
     InitializeListHead(&writes);
     KIRQL irql;
     KeAcquireSpinLock(&unit->lock, &irql);
-    unit->link_failed = TRUE;
+    if (device_goes) {
+        unit->removed = TRUE;
+        KeSetEvent(&unit->reply_queued, IO_NO_INCREMENT, FALSE);
+    } else {
+        unit->link_failed = TRUE;
+    }
     IRP* read = unit->pending_read;
     unit->pending_read = NULL;
     while (!IsListEmpty(&unit->writes))
         InsertTailList(&writes, RemoveHeadList(&unit->writes));
     KeReleaseSpinLock(&unit->lock, irql);
     if (read != NULL)
-        complete(read, STATUS_DEVICE_NOT_CONNECTED, 0);
+        complete(read, device_goes ? STATUS_DELETE_PENDING : STATUS_DEVICE_NOT_CONNECTED, 0);
     while (!IsListEmpty(&writes))
         complete(CONTAINING_RECORD(RemoveHeadList(&writes), IRP, Tail.Overlay.ListEntry), STATUS_DEVICE_NOT_CONNECTED, 0);
 }
@@ -209,7 +215,7 @@ static void forward_write(struct unit_device* unit, IRP* irp)
         complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
         if (!NT_SUCCESS(status) && status != STATUS_CANCELLED) {
             tell_host_why(unit, status);
-            fail_link(unit);
+            end_link(unit, FALSE);
         }
         return;
     }
@@ -339,23 +345,7 @@ static void close_handle(HANDLE* handle)
  * nothing touches the device after hidclass has freed it. */
 void unit_stop(struct unit_device* unit)
 {
-    LIST_ENTRY writes;
-    InitializeListHead(&writes);
-    KIRQL irql;
-    KeAcquireSpinLock(&unit->lock, &irql);
-    unit->removed = TRUE;
-    KeSetEvent(&unit->reply_queued, IO_NO_INCREMENT, FALSE);
-    IRP* read = unit->pending_read;
-    unit->pending_read = NULL;
-    while (!IsListEmpty(&unit->writes))
-        InsertTailList(&writes, RemoveHeadList(&unit->writes));
-    KeReleaseSpinLock(&unit->lock, irql);
-
-    if (read != NULL)
-        complete(read, STATUS_DELETE_PENDING, 0);
-    while (!IsListEmpty(&writes))
-        complete(CONTAINING_RECORD(RemoveHeadList(&writes), IRP, Tail.Overlay.ListEntry), STATUS_DEVICE_NOT_CONNECTED, 0);
-
+    end_link(unit, TRUE);
     if (unit->stop_requested != NULL)
         ZwSetEvent(unit->stop_requested, NULL);
     if (unit->worker != NULL) {
