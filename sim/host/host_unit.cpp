@@ -189,10 +189,8 @@ unsigned char HostUnit::exchange(const BYTE* report, DWORD length, std::vector<B
     LeaveCriticalSection(&lock_);
     if (released || pullOut)
         saveFlash();                        // the update is over, or the unit goes: what the controller holds now
-    if (pullOut && !pulled_) {
-        pulled_ = true;
-        pulledOut_(number_);
-    }
+    if (pullOut)
+        pullOutOnce();
     if (!read)
         reply.clear();
     return !written ? UNIT_LINK_WRITE_FAILS : read ? UNIT_LINK_REPLY : UNIT_LINK_NO_REPLY;
@@ -250,6 +248,11 @@ bool HostUnit::serveClient()
 void HostUnit::goAway(const std::string& why)
 {
     logLine("unit " + std::to_string(number_) + ": " + why + "; the unit is removed");
+    pullOutOnce();
+}
+
+void HostUnit::pullOutOnce()
+{
     if (!pulled_) {
         pulled_ = true;
         pulledOut_(number_);

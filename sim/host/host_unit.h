@@ -41,6 +41,7 @@ private:
     bool transfer(bool write, BYTE* data, DWORD length);
     void record(const sim::TranscriptEntry& entry, const char* linkNote);
     void goAway(const std::string& why);    // logged, and the unit is removed
+    void pullOutOnce();                     // the unit is removed, the first time only
 
     int number_;
     std::wstring instanceId_;

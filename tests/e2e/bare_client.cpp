@@ -107,6 +107,13 @@ bool prepare(Exchanger& unit, std::uint8_t (&report)[60], BareRun& run)
     return ok;
 }
 
+// Shared, as the updater opens it, so that two clients can hold one unit.
+HANDLE openUnit(const std::wstring& path)
+{
+    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 }
 
 std::wstring unitInterfacePath(int unit)
@@ -137,8 +144,7 @@ std::wstring unitInterfacePath(int unit)
 BareRun bareUpdate(const std::wstring& path, const std::vector<std::uint8_t>& image)
 {
     BareRun run;
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = openUnit(path);
     if (handle == INVALID_HANDLE_VALUE)
         return run;
     timeBeginPeriod(1);
@@ -167,8 +173,7 @@ BareRun bareUpdate(const std::wstring& path, const std::vector<std::uint8_t>& im
 BareRun bareStatusRequests(const std::wstring& path, int count)
 {
     BareRun run;
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = openUnit(path);
     if (handle == INVALID_HANDLE_VALUE)
         return run;
     Exchanger unit(handle);
