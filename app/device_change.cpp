@@ -7,23 +7,41 @@
 #include "hint_box.h"
 #include "resource.h"
 #include "unit_outcome.h"
+#include "update_in_progress.h"
 #include "version_panel.h"
 
 #include <cstddef>
+#include <iterator>
 
 namespace {
 
-// Interface paths are compared as Windows compares them here: A to Z match a to z, every other
-// character must be equal. The broadcast's path is read no further than the broadcast reaches.
-bool isHeldUnitPath(const DEV_BROADCAST_DEVICEINTERFACE_W& broadcast)
+// Device changes that come while an update is in progress wait here, in the order they came.
+// Consecutive arrivals are one: each runs the same enumeration of what is present.
+struct KeptDeviceChange {
+    WPARAM event;
+    WCHAR path[512];                        // empty when the broadcast's path did not fit: it matches no unit
+};
+constexpr std::size_t keptChangeLimit = 32; // far more than hands plug and pull during one update
+KeptDeviceChange keptChanges[keptChangeLimit];
+std::size_t keptCount = 0;
+std::size_t nextToAct = 0;
+bool actingOnKept = false;
+
+constexpr std::size_t pathOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
+
+// The characters the broadcast's path may hold: it is read no further than the broadcast reaches.
+std::size_t pathRoom(const DEV_BROADCAST_DEVICEINTERFACE_W& broadcast)
 {
-    constexpr std::size_t nameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
-    if (broadcast.dbcc_size <= nameOffset)
-        return false;
-    std::size_t available = (broadcast.dbcc_size - nameOffset) / sizeof(WCHAR);
+    return broadcast.dbcc_size <= pathOffset ? 0 : (broadcast.dbcc_size - pathOffset) / sizeof(WCHAR);
+}
+
+// Interface paths are compared as Windows compares them here: A to Z match a to z, every other
+// character must be equal. A path without its terminator within room matches nothing.
+bool isHeldUnitPath(const WCHAR* path, std::size_t room)
+{
     const WCHAR* held = ConnectedUnit.devicePath;
-    for (std::size_t i = 0; i < available; ++i) {
-        WCHAR a = broadcast.dbcc_name[i];
+    for (std::size_t i = 0; i < room; ++i) {
+        WCHAR a = path[i];
         WCHAR b = held[i];
         if (a >= L'A' && a <= L'Z')
             a = static_cast<WCHAR>(a - L'A' + L'a');
@@ -34,7 +52,24 @@ bool isHeldUnitPath(const DEV_BROADCAST_DEVICEINTERFACE_W& broadcast)
         if (a == L'\0')
             return true;
     }
-    return false;                           // the broadcast's path ended without its terminator
+    return false;
+}
+
+void keep(WPARAM event, const DEV_BROADCAST_DEVICEINTERFACE_W& broadcast)
+{
+    bool lastWaitingIsArrival = keptCount > nextToAct && keptChanges[keptCount - 1].event == DBT_DEVICEARRIVAL;
+    if ((event == DBT_DEVICEARRIVAL && lastWaitingIsArrival) || keptCount == keptChangeLimit)
+        return;
+    KeptDeviceChange& kept = keptChanges[keptCount++];
+    kept.event = event;
+    kept.path[0] = L'\0';
+    std::size_t room = pathRoom(broadcast);
+    for (std::size_t i = 0; i < room && i < std::size(kept.path); ++i) {
+        kept.path[i] = broadcast.dbcc_name[i];
+        if (broadcast.dbcc_name[i] == L'\0')
+            return;
+    }
+    kept.path[0] = L'\0';                  // no terminator within reach
 }
 
 void onArrival()
@@ -59,9 +94,9 @@ void onArrival()
     }
 }
 
-void onRemoval(const DEV_BROADCAST_DEVICEINTERFACE_W& broadcast)
+void onRemoval(const WCHAR* path, std::size_t room)
 {
-    if (ConnectedUnit.handle == INVALID_HANDLE_VALUE || !isHeldUnitPath(broadcast))
+    if (ConnectedUnit.handle == INVALID_HANDLE_VALUE || !isHeldUnitPath(path, room))
         return;                             // the removal of any other device is ignored
     closeDevice();
     enableUpdate(FALSE);
@@ -79,9 +114,29 @@ BOOL onDeviceChange(WPARAM event, LPARAM broadcast)
     if (header == nullptr || header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE)
         return TRUE;
     const auto& deviceInterface = *reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(broadcast);
-    if (event == DBT_DEVICEARRIVAL)
+    // During an update a change waits for its end: the unit is not dropped or swapped under it.
+    // A unit pulled out still fails the next exchange. Changes that come while kept ones are
+    // acted on wait their turn behind them.
+    if (updateInProgress() || actingOnKept)
+        keep(event, deviceInterface);
+    else if (event == DBT_DEVICEARRIVAL)
         onArrival();
     else
-        onRemoval(deviceInterface);
+        onRemoval(deviceInterface.dbcc_name, pathRoom(deviceInterface));
     return TRUE;
+}
+
+void actOnKeptDeviceChanges()
+{
+    actingOnKept = true;
+    for (; nextToAct < keptCount; ++nextToAct) {
+        const KeptDeviceChange& kept = keptChanges[nextToAct];
+        if (kept.event == DBT_DEVICEARRIVAL)
+            onArrival();
+        else
+            onRemoval(kept.path, std::size(kept.path));
+    }
+    keptCount = 0;
+    nextToAct = 0;
+    actingOnKept = false;
 }

@@ -6,4 +6,8 @@
 
 // Handles WM_DEVICECHANGE: TRUE for an arrival or a removal, whatever came of it; FALSE for
 // every other event, so that the system's default handling applies.
+// While an update is in progress an arrival or removal is kept instead, and answered TRUE.
 BOOL onDeviceChange(WPARAM event, LPARAM broadcast);
+
+// Acts on the kept changes in the order they came, once the update has ended.
+void actOnKeptDeviceChanges();

@@ -18,9 +18,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     if (!takeUpdaterLock(updaterLock))
         return 0;
     InitCommonControls();           // the progress bar of the update is a common control
-    // The update blocks the window for up to a minute by design; without this Windows would
-    // show it as "Not Responding" after five seconds and invite the user to end the program.
-    DisableProcessWindowsGhosting();
     appInstance = instance;
     initConnectedUnit();
 

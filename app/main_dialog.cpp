@@ -12,6 +12,7 @@
 #include "messages.h"
 #include "resource.h"
 #include "unit_outcome.h"
+#include "update_in_progress.h"
 #include "update_procedure.h"
 #include "version_panel.h"
 
@@ -115,11 +116,24 @@ void initialiseDialog(HWND dialog)
 
 INT_PTR onCommand(HWND dialog, WORD controlId)
 {
+    // Update, Close, Escape and the close box alike: nothing may cut an update short or start another.
+    if (updateInProgress())
+        return TRUE;
     switch (controlId) {
     case IDC_CLOSE: endMainDialog(dialog, resultClosed); return TRUE;    // also Escape and the close box
     case IDC_UPDATE: runUpdate(); return TRUE;
     default: return FALSE;
     }
+}
+
+// A shutdown, restart or sign-out would end the program in the middle of writing the
+// controller's flash. A dialog answers through DWLP_MSGRESULT; unhandled, the answer is TRUE.
+INT_PTR refuseEndOfSessionDuringUpdate(HWND dialog)
+{
+    if (!updateInProgress())
+        return FALSE;
+    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, FALSE);
+    return TRUE;
 }
 
 }
@@ -137,6 +151,8 @@ INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return onCommand(dialog, LOWORD(wParam));
     case WM_CTLCOLORSTATIC:
         return reinterpret_cast<INT_PTR>(labelColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+    case WM_QUERYENDSESSION:
+        return refuseEndOfSessionDuringUpdate(dialog);
     case WM_DEVICECHANGE:
         return onDeviceChange(wParam, lParam) ? TRUE : FALSE;
     default:

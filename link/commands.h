@@ -1,6 +1,7 @@
 // The nine commands of the unit. Each returns a result code (result_codes.h).
 #pragma once
 
+#include "exchange.h"
 #include "protocol.h"
 
 enum LockAction : BYTE { lockRelease = 0x00, lockEngage = 0x01 };
@@ -17,7 +18,8 @@ int ReadTargetIdentity(BYTE (&report)[reportBufferSize]);
 // Update commands.
 int SetSystemLock(LockAction action);
 int SetWriteProtection(ProtectionAction action);
-int EraseFirmware();
+// The loader erases between request and reply; wait spends that second (eraseWaitMs).
+int EraseFirmware(ReplyWait wait);
 int SetWriteAddress();
 // Sends all blockSize bytes at block whatever wordCount announces (0..maxBlockWords).
 int WriteBlock(const BYTE* block, DWORD wordCount);

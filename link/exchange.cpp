@@ -3,7 +3,12 @@
 #include "connected_unit.h"
 #include "result_codes.h"
 
-int sendCommand(BYTE (&report)[reportBufferSize], DWORD waitMs)
+int sendCommand(BYTE (&report)[reportBufferSize])
+{
+    return sendCommand(report, 0, nullptr);
+}
+
+int sendCommand(BYTE (&report)[reportBufferSize], DWORD waitMs, ReplyWait wait)
 {
     if (ConnectedUnit.handle == INVALID_HANDLE_VALUE)
         return resultNoUnit;
@@ -17,7 +22,7 @@ int sendCommand(BYTE (&report)[reportBufferSize], DWORD waitMs)
     if (!WriteFile(ConnectedUnit.handle, report, ConnectedUnit.outputReportLength, &written, nullptr))
         return resultWriteFailed;           // nothing is read after a failed write, and no wait
     if (waitMs != 0)
-        Sleep(waitMs);
+        wait(waitMs);
 
     report[reportIdOffset] = inputReportId; // the next input report is the reply; nothing ties it to the request
     DWORD read = 0;

@@ -3,10 +3,16 @@
 
 #include "protocol.h"
 
-// Writes the request in report, waits waitMs, reads the reply into the same buffer.
-// Returns resultSuccess, resultNoUnit, resultWriteFailed or resultReadFailed;
-// the reply's meaning is decoded by the command that sent it.
-int sendCommand(BYTE (&report)[reportBufferSize], DWORD waitMs);
+// How an exchange spends the time between its request and its reply. The link only waits; what
+// else the thread does meanwhile is the caller's, who hands the wait down.
+using ReplyWait = void (*)(DWORD ms);
+
+// Writes the request in report, reads the reply into the same buffer. Returns resultSuccess,
+// resultNoUnit, resultWriteFailed or resultReadFailed; the reply's meaning is decoded by the
+// command that sent it.
+int sendCommand(BYTE (&report)[reportBufferSize]);
+// The same with wait(waitMs) between a written request and the read of its reply.
+int sendCommand(BYTE (&report)[reportBufferSize], DWORD waitMs, ReplyWait wait);
 
 // Clears the request buffer and sets the report ID, command code and length byte.
 // Bytes no command names go out as zero.

@@ -37,7 +37,7 @@ void storeLoaderStatus(const BYTE (&report)[reportBufferSize])
 int GetStatus(BYTE (&report)[reportBufferSize])
 {
     prepareRequest(report, cmdGetStatus, getStatusLength);
-    int result = sendCommand(report, 0);
+    int result = sendCommand(report);
     if (result != resultSuccess)
         return result;
 
@@ -54,7 +54,7 @@ int ReadMemory(BYTE (&report)[reportBufferSize])
 {
     prepareRequest(report, cmdReadMemory, readMemoryLength);
     writeReportLong(report, payloadOffset, unitVersionAddress);
-    int result = sendCommand(report, 0);
+    int result = sendCommand(report);
     if (result != resultSuccess)
         return result;
 
@@ -68,7 +68,7 @@ int ReadTargetInfo(BYTE (&report)[reportBufferSize])
     prepareRequest(report, cmdReadTargetInfo, readTargetInfoLength);
     writeReportLong(report, payloadOffset, targetInfoRequestLength);
     writeReportLong(report, payloadOffset + 4, targetInfoRequestCheck);
-    int result = sendCommand(report, 0);
+    int result = sendCommand(report);
     if (result != resultSuccess)
         return result;
 
@@ -85,7 +85,7 @@ int ReadTargetIdentity(BYTE (&report)[reportBufferSize])
     // request this way, so bytes 2..59 are left as they came in.
     report[reportIdOffset] = outputReportId;
     report[commandOffset] = cmdReadTargetIdentity;
-    int result = sendCommand(report, 0);
+    int result = sendCommand(report);
     if (result != resultSuccess)
         return result;
 

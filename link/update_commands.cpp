@@ -26,7 +26,7 @@ int SetSystemLock(LockAction action)
     BYTE report[reportBufferSize];
     prepareRequest(report, cmdSetSystemLock, setSystemLockLength);
     report[statusOffset] = action;
-    int result = sendCommand(report, 0);
+    int result = sendCommand(report);
     if (result != resultSuccess || action == lockRelease)
         return result;              // a release reply is read but not examined
 
@@ -39,7 +39,7 @@ int SetWriteProtection(ProtectionAction action)
     BYTE report[reportBufferSize];
     prepareRequest(report, cmdSetWriteProtection, setWriteProtectionLength);
     report[statusOffset] = action;
-    int result = sendCommand(report, 0);
+    int result = sendCommand(report);
     if (result != resultSuccess || action == protectionRestore)
         return result;              // a restore reply is read but not examined
 
@@ -49,12 +49,12 @@ int SetWriteProtection(ProtectionAction action)
     return report[statusOffset] == protectionLiftedStatus ? resultSuccess : resultNotConfirmed;
 }
 
-int EraseFirmware()
+int EraseFirmware(ReplyWait wait)
 {
     BYTE report[reportBufferSize];
     prepareRequest(report, cmdEraseFirmware, eraseFirmwareLength);
     writeReportLong(report, payloadOffset, confirmationKey);
-    int result = sendCommand(report, eraseWaitMs);
+    int result = sendCommand(report, eraseWaitMs, wait);
     if (result != resultSuccess)
         return result;
     return replyErrorCode32(report);
@@ -67,7 +67,7 @@ int SetWriteAddress()
     report[statusOffset] = setWriteAddressParameter;
     writeReportLong(report, payloadOffset, firmwareStartAddress);
     writeReportLong(report, payloadOffset + 4, confirmationKey);
-    int result = sendCommand(report, 0);
+    int result = sendCommand(report);
     if (result != resultSuccess)
         return result;
     return replyErrorCode32(report);
@@ -82,7 +82,7 @@ int WriteBlock(const BYTE* block, DWORD wordCount)
     prepareRequest(report, cmdWriteBlock, static_cast<BYTE>(4 * wordCount));
     // The whole block goes out: a padded short block carries its padding beyond the announced words.
     std::memcpy(report + payloadOffset, block, blockSize);
-    int result = sendCommand(report, 0);
+    int result = sendCommand(report);
     if (result != resultSuccess)
         return result;
     return replyErrorCode32(report);

@@ -2,6 +2,7 @@
 
 #include "app_state.h"
 #include "connected_unit.h"
+#include "device_change.h"
 #include "hint_box.h"
 #include "messages.h"
 #include "resource.h"
@@ -22,6 +23,8 @@ void reportUpdateFailure(const WCHAR* text, const WCHAR* caption, int code, DWOR
     closeDevice();
     EnableWindow(GetDlgItem(mainWindow, IDC_UPDATE), FALSE);
     refreshVersionPanel();
+    // Device changes kept during the update act now, as they would while the box is up.
+    actOnKeptDeviceChanges();
 
     WCHAR message[messageBufferSize];
     StringCchCopyW(message, messageBufferSize, text);

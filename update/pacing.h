@@ -11,8 +11,10 @@ constexpr DWORD addressLeadMs = 20;         // before setting the write address
 constexpr DWORD addressSettleMs = 20;       // after it
 constexpr DWORD blockSettleMs = 20;         // after every block
 
-// Waits at least ms milliseconds by the monotonic clock: a Sleep that returns early is followed
-// by another for what is missing.
+// Waits at least ms milliseconds by the monotonic clock, a Sleep that returns early made up by
+// another. Meanwhile the window keeps answering: what Windows and other programs send to it is
+// handled and the windows repaint, in slices of a few tens of milliseconds; no input and no
+// posted message is dispatched, so nothing the user does acts in the middle of the update.
 void pace(DWORD ms);
 
 // With Windows' default 15.6 ms timer tick a 20 ms Sleep lasts one or two ticks; for the

@@ -4,6 +4,7 @@
 #include "classification.h"
 #include "commands.h"
 #include "connected_unit.h"
+#include "device_change.h"
 #include "failure_report.h"
 #include "firmware_version.h"
 #include "hint_box.h"
@@ -11,6 +12,7 @@
 #include "messages.h"
 #include "pacing.h"
 #include "progress_window.h"
+#include "update_in_progress.h"
 #include "resource.h"
 #include "result_codes.h"
 #include "version_panel.h"
@@ -147,7 +149,7 @@ bool writeFirmware(const FirmwareImage& image, UpdateFailure& failure)
     if (failed(SetWriteProtection(protectionLift), IDS_FAIL_WRITE_PROTECTION, failure))
         return false;
     pace(unprotectSettleMs);
-    int erased = EraseFirmware();
+    int erased = EraseFirmware(pace);      // its second between request and reply answers too
     pace(eraseSettleMs);                    // whatever the erase returned
     if (failed(erased, IDS_FAIL_ERASE, failure))
         return false;
@@ -182,20 +184,19 @@ void runUpdate()
         return;
     }
 
-    // The boxes were over the window, which answers no message until the update has ended: what
-    // they covered is painted now, or it stays blank for the length of the transfer wherever the
-    // screen keeps no copy of the window (Wine, Windows without composition).
-    UpdateWindow(mainWindow);
     UpdateFailure failure = {};
+    beginUpdateInProgress();
     beginPrecisePacing();
     bool written = writeFirmware(image, failure);
     endPrecisePacing();
+    endUpdateInProgress();
     if (!written) {
-        failUpdate(failure);
+        failUpdate(failure);                // acts on the kept device changes before its box
         return;
     }
     ConnectedUnit.targetInfo.escFirmwareVersion = offered;
     EnableWindow(GetDlgItem(mainWindow, IDC_UPDATE), FALSE);
     refreshVersionPanel();
     setHint(IDS_HINT_UPDATE_SUCCEEDED);
+    actOnKeptDeviceChanges();               // a unit pulled out meanwhile is dropped now
 }

@@ -116,6 +116,23 @@ void postClick(HWND dialog, int id)
     PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
+bool clickWithMouse(HWND dialog, int id)
+{
+    RECT rect;
+    if (!GetWindowRect(GetDlgItem(dialog, id), &rect))
+        return false;
+    // Absolute pointer positions run from 0 to 65535 across the primary screen.
+    INPUT inputs[3] = {};
+    for (INPUT& input : inputs)
+        input.type = INPUT_MOUSE;
+    inputs[0].mi.dx = ((rect.left + rect.right) / 2) * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    inputs[0].mi.dy = ((rect.top + rect.bottom) / 2) * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInput(3, inputs, sizeof(INPUT)) == 3;
+}
+
 void postEscape(HWND dialog)
 {
     GUITHREADINFO info = {};

@@ -26,6 +26,10 @@ void postClose(HWND dialog);
 
 // A click on a button, posted (BM_CLICK): a box the click opens cannot block the driver.
 void postClick(HWND dialog, int id);
+// A click as a user makes it: the pointer moved to the control's centre and the left button
+// pressed and released, as input to whatever window is under the pointer. False when the input
+// could not be sent.
+bool clickWithMouse(HWND dialog, int id);
 // The Escape key, to the control that has the focus, where the dialog manager reads it.
 void postEscape(HWND dialog);
 // The window's close box.

@@ -1,4 +1,5 @@
 // The update under Wine, in real time, against a simulated controller.
+#include "answer_probe_run.h"
 #include "bare_client.h"
 #include "expected_texts.h"
 #include "screen.h"
@@ -71,6 +72,9 @@ TEST(Update, CompleteUpdateLeavesTheCarriedImageInTheController)
 
     startUpdate(dialog);
     DWORD started = GetTickCount();
+    // From another process, as Windows judges a program hung: WM_NULL over and over, IsHungAppWindow
+    // every 100 ms, and a shutdown's first question 20 s in, in the middle of the transfer.
+    e2e::AnswerProbeRun probe(dialog, 40000, 20000);
     // A second updater started during the transfer hands over to this one and ends at once,
     // without opening the unit or showing a window of its own.
     Sleep(8000);
@@ -79,9 +83,22 @@ TEST(Update, CompleteUpdateLeavesTheCarriedImageInTheController)
     std::printf("a second updater ended %lu ms after its start\n", static_cast<unsigned long>(GetTickCount() - secondStarted));
     EXPECT_EQ(1u, ui::topLevelWindowsTitled(UpdaterProcess::title));
     EXPECT_EQ(1, updater.clients(0));
+    // A real click on Close, 30 s in: thrown away, it must not end the program after the update.
+    Sleep(30000 - (GetTickCount() - started));
+    EXPECT_TRUE(ui::clickWithMouse(dialog, IDCANCEL));
+    std::string answers;
+    EXPECT_EQ(0, probe.finish(60000, answers)) << answers;
+    std::printf("%s", answers.c_str());
+    EXPECT_LT(e2e::reportFigure(answers, "longest wait "), 300.0) << "every message answered within 300 ms";
+    EXPECT_EQ(0.0, e2e::reportFigure(answers, "hung in ")) << "never a hung window";
+    EXPECT_NE(std::string::npos, answers.find("answered FALSE")) << "a shutdown is held off";
+    EXPECT_LT(e2e::reportFigure(answers, "FALSE after "), 1000.0);
     ASSERT_TRUE(ui::waitForText(dialog, 40004, e2e::message(40032), 180000));
     DWORD elapsed = GetTickCount() - started;
     EXPECT_LT(elapsed, 46040u + 15000u) << "the waits must not stretch much";
+    Sleep(1000);
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "the click made during the update closed nothing";
+    EXPECT_EQ(e2e::message(40032), ui::controlText(dialog, 40004));
 
     // A bare client with the same exchanges and waits, on a second unit of the same stack.
     ASSERT_EQ("1", updater.control("attach"));
@@ -119,7 +136,8 @@ TEST(Update, CompleteUpdateLeavesTheCarriedImageInTheController)
     EXPECT_EQ(0u, e2e::countPixels(dialog, RGB(0, 255, 0))) << "pure green must never reach the screen";
     EXPECT_GT(e2e::countPixels(dialog, RGB(227, 0, 11)), 1000u) << "the red wordmark is drawn";
 
-    ui::postClose(dialog);
+    // The same click once the update is over closes the window: the click above was a real one.
+    EXPECT_TRUE(ui::clickWithMouse(dialog, IDCANCEL));
     EXPECT_EQ(0, updater.waitForExit());
 }
 

@@ -126,7 +126,7 @@ TEST_F(LinkTest, UpdaterDecodesEachReplyFromItsLayout)
     };
     const Case cases[] = {
         {"information refused, code in 16 bits", 0x1D, error16, nullptr, 5},
-        {"erase refused, code in 32 bits", 0x1E, error32, [] { return EraseFirmware(); }, 65536},
+        {"erase refused, code in 32 bits", 0x1E, error32, [] { return EraseFirmware(Sleep); }, 65536},
         {"lock confirmed by byte 3", 0x0B, lockConfirmed, [] { return SetSystemLock(lockEngage); }, 0},
         {"lock not confirmed", 0x0B, {0x02, any, any, 0x00}, [] { return SetSystemLock(lockEngage); }, 1627},
         {"lift confirmed by byte 3", 0x20, liftConfirmed, [] { return SetWriteProtection(protectionLift); }, 0},

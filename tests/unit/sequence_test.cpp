@@ -66,28 +66,30 @@ Lines closeWindow(const std::string& heldPath)
 constexpr std::size_t imageBlocks = 2048;
 const Lines raised = {"SetWindowPos dialog", "SetWindowPos msctls_progress32"};
 
-// The window painted where the boxes were, then lock, unprotect, erase (its own second inside
-// the exchange, four after it), address, each with its waits; the progress window created and
-// raised, then raised once more with both shown after the first block, since the main window is
-// in the foreground. A failing block ends the transfer at once, without a wait.
+// Shutdown held off and the PC kept awake from before the first command until after the last.
+const Lines updateBegins = {"SetThreadExecutionState 0x80000001", "ShutdownBlockReasonCreate dialog", "timeBeginPeriod 1"};
+const Lines updateEnds = {"timeEndPeriod 1", "ShutdownBlockReasonDestroy dialog", "SetThreadExecutionState 0x80000000"};
+
+// Lock, unprotect, erase (its own second inside the exchange, then four and the address's lead
+// as one gap), address, each with its waits; the progress window created and raised, then raised
+// once more with both shown after the first block, since the main window is in the foreground.
+// A failing block ends the transfer at once, without a wait.
 Lines blockTransfer(std::size_t failingBlock = 0)
 {
-    Lines lines = Lines{"UpdateWindow dialog", "timeBeginPeriod 1"} + exchange("0x0b") + wait(20) +
-                  exchange("0x20") + wait(20) + Lines{"WriteFile 0x1e 60", "Sleep 1000", "ReadFile 60"} +
-                  wait(4000) + wait(20) + exchange("0x1f") + wait(20) +
-                  Lines{"CreateWindowExW msctls_progress32"} + raised;
+    Lines lines = updateBegins + exchange("0x0b") + wait(20) + exchange("0x20") + wait(20) +
+                  Lines{"WriteFile 0x1e 60", "Sleep 1000", "ReadFile 60"} + wait(4000 + 20) + exchange("0x1f") +
+                  wait(20) + Lines{"CreateWindowExW msctls_progress32"} + raised;
     for (std::size_t block = 1; block <= imageBlocks; ++block) {
         if (block == failingBlock)
-            return lines + Lines{"WriteFile 0x1b 60", "ReadFile 60 failed", "DestroyWindow msctls_progress32",
-                                 "timeEndPeriod 1"};
+            return lines + Lines{"WriteFile 0x1b 60", "ReadFile 60 failed", "DestroyWindow msctls_progress32"} +
+                   updateEnds;
         lines = lines + exchange("0x1b");
         if (block == 1)
             lines = lines + raised + Lines{"ShowWindow dialog 5", "ShowWindow msctls_progress32 5"};
         lines = lines + wait(20);
     }
     // Restore and release, without waits and before anything is shown.
-    return lines + Lines{"DestroyWindow msctls_progress32"} + exchange("0x20") + exchange("0x0b") +
-           Lines{"timeEndPeriod 1"};
+    return lines + Lines{"DestroyWindow msctls_progress32"} + exchange("0x20") + exchange("0x0b") + updateEnds;
 }
 
 std::string narrow(const std::wstring& text)

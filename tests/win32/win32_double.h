@@ -70,6 +70,8 @@ struct OpenCounts {
     std::size_t invalidReleases = 0;        // frees and closes of things never handed out, or twice
     std::size_t windows = 0;                // windows created and not destroyed, the dialog's included
     std::size_t mutexes = 0;
+    std::size_t shutdownBlocks = 0;         // ShutdownBlockReasonCreate without its Destroy
+    std::size_t systemKeptAwake = 0;        // 1 while ES_SYSTEM_REQUIRED stays in force
     bool operator==(const OpenCounts&) const = default;
 };
 OpenCounts openCounts();
@@ -86,11 +88,13 @@ const std::vector<CreateFileCall>& createFileCalls();
 DWORD lastClassDevsFlags();
 
 // Virtual time: Sleep advances the clock and is recorded; nothing waits. QueryPerformanceCounter
-// reads the same clock in microseconds.
+// reads the same clock in microseconds. Sleeps that follow each other with nothing journalled
+// between them are one wait, recorded as the time that passed: a wait the product takes in
+// slices is one wait of its whole length, in sleeps() and in the journal alike.
 std::uint64_t nowMs();
 const std::vector<DWORD>& sleeps();
 void shortenNextSleep(DWORD ms);            // the next Sleep returns this much early, as Windows' may
-// Runs at the end of every Sleep with the number of Sleeps so far: the user acting meanwhile.
+// Runs at the end of every Sleep with the number of waits so far: the user acting meanwhile.
 void whileSleeping(std::function<void(std::size_t sleeps)> action);
 
 // GDI: what was drawn, and the state of a device context.
@@ -187,6 +191,7 @@ struct Window {
     RECT rect = {};                         // screen coordinates, as GetWindowRect gives them
     std::vector<UINT> progressPositions;    // PBM_SETPOS, in order
     bool foreign = false;                   // another program's window, never the product's to release
+    LONG_PTR messageResult = 0;             // DWLP_MSGRESULT, dialogs only
 };
 const Window* findWindow(HWND handle);
 const Window* lastDialog();                 // the dialog created last, or null
@@ -194,7 +199,32 @@ const Window* control(int id);              // a control of the last dialog, or 
 const Window* topLevelWindow(const std::wstring& className);    // the last one of that class, or null
 void setWindowRect(HWND window, RECT rect);
 void setForegroundWindow(HWND window);      // what GetForegroundWindow answers from now on
-bool ghostingDisabled();
+
+// Messages from outside the product's thread. A message another program or the system sends
+// (a device change, a shutdown's question, WM_CLOSE from End task) waits until the thread reads
+// its messages: in PeekMessageW, or in the dialog's loop once the message it handles returns.
+struct SentMessage {
+    UINT message = 0;
+    bool answered = false;
+    LRESULT answer = 0;
+    std::uint64_t sentAtMs = 0;
+    std::uint64_t answeredAtMs = 0;
+};
+// To the dialog; lParam points at a copy of record, or is 0 when record is empty.
+std::shared_ptr<const SentMessage> sendFromOutside(UINT message, WPARAM wParam, std::vector<std::uint8_t> record = {});
+// Input and posted messages, queued until the thread takes them: a user's click on a control is
+// WM_LBUTTONDOWN and WM_LBUTTONUP to it, Escape is WM_KEYDOWN to the dialog, the close box
+// WM_NCLBUTTONDOWN with HTCLOSE, the taskbar's Close window WM_SYSCOMMAND with SC_CLOSE. The
+// dialog's loop acts on them once the message it handles returns.
+void post(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+std::size_t queuedMessages();
+// The window needs painting: PeekMessageW offers WM_PAINT for it until it is painted.
+void invalidate(HWND window);
+bool needsPaint(HWND window);
+// What SetThreadExecutionState was last told (ES_CONTINUOUS at start), and the reason a shutdown
+// is held off for (empty: none).
+EXECUTION_STATE executionState();
+std::wstring shutdownBlockReason();
 
 // Another updater already runs and holds its lock under this name. In this logon session its
 // main dialog, returned, has the updater's title; in another session its lock cannot be opened
@@ -249,7 +279,8 @@ bool commonControlsInitialised();
 // "RegisterDeviceNotificationW", "UnregisterDeviceNotification", "EndDialog <result>",
 // "CreateWindowExW <class>", "DestroyWindow <name>", "SetWindowPos <name>" (" after <handle>" added
 // for any place but the top), "ShowWindow <name> <command>",
-// "timeBeginPeriod <ms>", "timeEndPeriod <ms>"; a window's name is "dialog", its control ID, or
+// "timeBeginPeriod <ms>", "timeEndPeriod <ms>", "SetThreadExecutionState 0x<8 hex digits>",
+// "ShutdownBlockReasonCreate <name>", "ShutdownBlockReasonDestroy <name>"; a window's name is "dialog", its control ID, or
 // the class of another top-level window.
 const std::vector<std::string>& journal();
 

@@ -175,11 +175,50 @@ typedef const DLGTEMPLATE* LPCDLGTEMPLATEW;
 #define HIWORD(l) (static_cast<WORD>((static_cast<ULONG_PTR>(l) >> 16) & 0xFFFF))
 #define MAKEWPARAM(l, h) (static_cast<WPARAM>(static_cast<DWORD>((static_cast<WORD>(l)) | (static_cast<DWORD>(static_cast<WORD>(h)) << 16))))
 
+typedef struct tagPOINT {
+    LONG x;
+    LONG y;
+} POINT;
+
+typedef struct tagMSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+} MSG;
+
+#define WM_NULL 0x0000
 #define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
 #define WM_GETTEXTLENGTH 0x000E
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
+#define WM_QUERYENDSESSION 0x0011
+#define WM_NCMOUSEMOVE 0x00A0
+#define WM_NCLBUTTONDOWN 0x00A1
+#define WM_NCXBUTTONDBLCLK 0x00AD
+#define WM_KEYFIRST 0x0100
+#define WM_KEYDOWN 0x0100
+#define WM_KEYLAST 0x0109
+#define WM_SYSCOMMAND 0x0112
+#define WM_MOUSEFIRST 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_MOUSELAST 0x020E
+#define SC_CLOSE 0xF060
+#define HTCLOSE 20
+#define VK_ESCAPE 0x1B
+#define PM_NOREMOVE 0x0000u
+#define PM_REMOVE 0x0001u
+#define QS_SENDMESSAGE 0x0040u
+#define PM_QS_SENDMESSAGE (QS_SENDMESSAGE << 16)
+#define DWLP_MSGRESULT 0
+
+typedef DWORD EXECUTION_STATE;
+#define ES_SYSTEM_REQUIRED 0x00000001u
+#define ES_CONTINUOUS 0x80000000u
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_CTLCOLORSTATIC 0x0138
@@ -238,6 +277,7 @@ DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD dwErrCode);
 
 void WINAPI Sleep(DWORD dwMilliseconds);
+EXECUTION_STATE WINAPI SetThreadExecutionState(EXECUTION_STATE esFlags);
 
 HANDLE WINAPI GetProcessHeap(void);
 LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes);
@@ -271,11 +311,14 @@ HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
 ULONG_PTR WINAPI SetClassLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 HDEVNOTIFY WINAPI RegisterDeviceNotificationW(HANDLE hRecipient, LPVOID NotificationFilter, DWORD Flags);
 BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY Handle);
-void WINAPI DisableProcessWindowsGhosting(void);
 HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, void* hMenu, HINSTANCE hInstance, LPVOID lpParam);
 BOOL WINAPI DestroyWindow(HWND hWnd);
-BOOL WINAPI UpdateWindow(HWND hWnd);
+BOOL WINAPI PeekMessageW(MSG* lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
+LRESULT WINAPI DispatchMessageW(const MSG* lpMsg);
+LONG_PTR WINAPI SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+BOOL WINAPI ShutdownBlockReasonCreate(HWND hWnd, LPCWSTR pwszReason);
+BOOL WINAPI ShutdownBlockReasonDestroy(HWND hWnd);
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
 HWND WINAPI GetForegroundWindow(void);

@@ -113,7 +113,8 @@ OpenCounts openCounts()
     return {state().fileHandles.size(), state().deviceInfoLists.size(), state().preparsedData.size(),
             state().heapBlocks.size(), registrations, state().gdiObjects.size(),
             static_cast<std::size_t>(state().timerPeriods), state().invalidReleases, windows,
-            state().mutexHandles.size()};
+            state().mutexHandles.size(), state().shutdownBlocked ? 1u : 0u,
+            (state().executionState & ES_SYSTEM_REQUIRED) && (state().executionState & ES_CONTINUOUS) ? 1u : 0u};
 }
 
 const std::vector<CreateFileCall>& createFileCalls()

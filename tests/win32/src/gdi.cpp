@@ -1,6 +1,8 @@
 // gdi32 and msimg32: device contexts, bitmaps and brushes, counted; what is drawn, recorded.
 #include "state.h"
 
+#include <algorithm>
+
 using win32double::BltCall;
 using win32double::detail::State;
 using win32double::detail::state;
@@ -67,8 +69,10 @@ DeviceContextState deviceContextState(HDC dc)
 
 extern "C" {
 
-HDC WINAPI BeginPaint(HWND, LPPAINTSTRUCT lpPaint)
+HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint)
 {
+    auto& windows = state().needsPaint;
+    windows.erase(std::remove(windows.begin(), windows.end(), hWnd), windows.end());   // painted: valid again
     *lpPaint = PAINTSTRUCT{};
     lpPaint->hdc = static_cast<HDC>(newObject(State::GdiObject::DeviceContext));
     return lpPaint->hdc;

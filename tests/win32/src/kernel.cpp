@@ -3,6 +3,7 @@
 
 #include <mmsystem.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 using win32double::detail::fail;
@@ -30,11 +31,29 @@ void WINAPI Sleep(DWORD dwMilliseconds)
 {
     DWORD shortfall = state().nextSleepShortfall < dwMilliseconds ? state().nextSleepShortfall : dwMilliseconds;
     state().nextSleepShortfall = 0;
-    state().nowMs += dwMilliseconds - shortfall;
-    state().sleeps.push_back(dwMilliseconds);
-    state().journal.push_back("Sleep " + std::to_string(dwMilliseconds));
+    DWORD slept = dwMilliseconds - shortfall;
+    state().nowMs += slept;
+    auto& journal = state().journal;
+    if (state().sleepJournalLine != SIZE_MAX && state().sleepJournalLine + 1 == journal.size()) {
+        state().sleeps.back() += slept;     // the same wait goes on
+    } else {
+        state().sleeps.push_back(slept);
+        journal.emplace_back();
+        state().sleepJournalLine = journal.size() - 1;
+    }
+    journal.back() = "Sleep " + std::to_string(state().sleeps.back());
     if (state().sleepAction)
         state().sleepAction(state().sleeps.size());
+}
+
+EXECUTION_STATE WINAPI SetThreadExecutionState(EXECUTION_STATE esFlags)
+{
+    EXECUTION_STATE previous = state().executionState;
+    state().executionState = esFlags;
+    char flags[16];
+    std::snprintf(flags, sizeof flags, "0x%08x", static_cast<unsigned>(esFlags));
+    state().journal.push_back(std::string("SetThreadExecutionState ") + flags);
+    return previous;
 }
 
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency)

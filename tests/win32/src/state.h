@@ -3,6 +3,7 @@
 
 #include "win32_double.h"
 
+#include <cstdint>
 #include <list>
 #include <map>
 
@@ -47,12 +48,28 @@ struct State {
     std::vector<NotificationRegistration> registrations;
     bool registrationFails = false;
     bool commonControlsInitialised = false;
-    bool ghostingDisabled = false;
     HWND foreground = nullptr;
     std::function<void(const MessageBoxCall&)> messageBoxAction;
     DWORD nextSleepShortfall = 0;
     std::function<void(std::size_t)> sleepAction;
+    std::size_t sleepJournalLine = SIZE_MAX;    // the journal line of the last wait, while nothing followed it
     int timerPeriods = 0;
+
+    // Messages from outside the thread: sent ones wait until the thread reads its messages,
+    // posted ones and input until they are taken from the queue.
+    struct PendingSend {
+        UINT message;
+        WPARAM wParam;
+        std::vector<std::uint8_t> record;   // what lParam points at
+        std::shared_ptr<SentMessage> sent;
+    };
+    std::list<PendingSend> pendingSends;
+    std::list<MSG> queue;
+    std::vector<HWND> needsPaint;
+    int dispatchDepth = 0;                  // messages of the dialog being handled, one inside the other
+    EXECUTION_STATE executionState = ES_CONTINUOUS;
+    std::wstring shutdownBlockReason;
+    bool shutdownBlocked = false;
 
     struct GdiObject {
         enum Kind { DeviceContext, Bitmap, Brush } kind = DeviceContext;
@@ -73,6 +90,15 @@ void* newHandleValue();
 bool isPresent(const HidInterface& device);
 std::string narrow(const std::wstring& text);
 std::string journalName(const Window& window);
+Window* findWindow(HWND handle);
+// What the dialog's own loop does with a message it takes from the queue: a click on a button
+// presses it, Escape and the close box close. Everything else is left to the default handling.
+void actOnQueuedMessage(const MSG& message);
+// The messages sent from outside, each answered as the dialog manager answers: the dialog
+// procedure's DWLP_MSGRESULT when it handled the message, else the default.
+void deliverPendingSends();
+// The dialog's loop after a message was handled: sent messages, then the queue in order.
+void runDialogLoop();
 void fail(DWORD error);                     // SetLastError, for the double's failure paths
 
 }

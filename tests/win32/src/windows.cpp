@@ -150,17 +150,17 @@ void whileSleeping(std::function<void(std::size_t sleeps)> action)
     state().sleepAction = std::move(action);
 }
 
-bool ghostingDisabled()
-{
-    return state().ghostingDisabled;
-}
-
 void whileMessageBoxShown(std::function<void(const MessageBoxCall&)> action)
 {
     state().messageBoxAction = std::move(action);
 }
 
 const Window* findWindow(HWND handle)
+{
+    return find(handle);
+}
+
+Window* detail::findWindow(HWND handle)
 {
     return find(handle);
 }
@@ -211,7 +211,11 @@ INT_PTR sendToDialog(UINT message, WPARAM wParam, LPARAM lParam)
     const Window* dialog = lastDialog();
     if (dialog == nullptr || dialog->ended || dialog->destroyed)
         return 0;
-    return dialog->dialogProc(dialog->handle, message, wParam, lParam);
+    ++state().dispatchDepth;
+    INT_PTR result = dialog->dialogProc(dialog->handle, message, wParam, lParam);
+    if (--state().dispatchDepth == 0)
+        win32double::detail::runDialogLoop();
+    return result;
 }
 
 bool pressButton(int id)
@@ -395,6 +399,7 @@ int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
     state().messageBoxes.push_back({hWnd, lpText, lpCaption == nullptr ? L"Error" : lpCaption, uType, answer});
     state().journal.push_back("MessageBoxW");
     // The box's modal loop dispatches what arrives meanwhile, device notifications included.
+    win32double::detail::deliverPendingSends();
     if (state().messageBoxAction) {
         win32double::MessageBoxCall shown = state().messageBoxes.back();
         auto action = state().messageBoxAction;
@@ -450,10 +455,6 @@ BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY Handle)
 
 extern "C" {
 
-void WINAPI DisableProcessWindowsGhosting(void)
-{
-    state().ghostingDisabled = true;
-}
 
 HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, void*, HINSTANCE, LPVOID)
@@ -492,14 +493,6 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
     return wasVisible;
 }
 
-BOOL WINAPI UpdateWindow(HWND hWnd)
-{
-    Window* window = find(hWnd);
-    if (window == nullptr)
-        return FALSE;
-    state().journal.push_back("UpdateWindow " + journalName(*window));
-    return TRUE;
-}
 
 // Moves and sizes as asked unless told not to; a place in the Z order other than the top is
 // journalled, since a window put anywhere else would not come to the front.
