@@ -154,9 +154,9 @@ HWND waitForMessageBox(HWND owner, DWORD timeoutMs)
         Search search = {nullptr, owner, 0, nullptr};
         EnumWindows(matchMessageBox, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr) {
-            // A box turns visible before its thread reaches the box's own message loop. A thread
-            // that pumped nothing for 5 s (the updater during a transfer) counts as hung until
-            // then, and every query with SMTO_ABORTIFHUNG would fail at once: wait for the loop.
+            // A box turns visible before its thread reaches the box's own message loop: wait for
+            // the loop, or a query with SMTO_ABORTIFHUNG may fail at once on a thread that read no
+            // message for a while.
             DWORD_PTR ignored = 0;
             SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_NORMAL, answerTimeoutMs, &ignored);
             return search.found;

@@ -74,22 +74,25 @@ const Lines updateEnds = {"timeEndPeriod 1", "ShutdownBlockReasonDestroy dialog"
 // as one gap), address, each with its waits; the progress window created and raised, then raised
 // once more with both shown after the first block, since the main window is in the foreground.
 // A failing block ends the transfer at once, without a wait.
-Lines blockTransfer(std::size_t failingBlock = 0)
+// Restore and release, each request and its reply.
+const Lines closingCommands = exchange("0x20") + exchange("0x0b");
+
+Lines blockTransfer(std::size_t failingBlock = 0, const Lines& failingExchange = {"WriteFile 0x1b 60", "ReadFile 60 failed"},
+                    const Lines& closing = closingCommands)
 {
     Lines lines = updateBegins + exchange("0x0b") + wait(20) + exchange("0x20") + wait(20) +
                   Lines{"WriteFile 0x1e 60", "Sleep 1000", "ReadFile 60"} + wait(4000 + 20) + exchange("0x1f") +
                   wait(20) + Lines{"CreateWindowExW msctls_progress32"} + raised;
     for (std::size_t block = 1; block <= imageBlocks; ++block) {
         if (block == failingBlock)
-            return lines + Lines{"WriteFile 0x1b 60", "ReadFile 60 failed", "DestroyWindow msctls_progress32"} +
-                   updateEnds;
+            return lines + failingExchange + Lines{"DestroyWindow msctls_progress32"} + updateEnds;
         lines = lines + exchange("0x1b");
         if (block == 1)
             lines = lines + raised + Lines{"ShowWindow dialog 5", "ShowWindow msctls_progress32 5"};
         lines = lines + wait(20);
     }
     // Restore and release, without waits and before anything is shown.
-    return lines + Lines{"DestroyWindow msctls_progress32"} + exchange("0x20") + exchange("0x0b") + updateEnds;
+    return lines + Lines{"DestroyWindow msctls_progress32"} + closing + updateEnds;
 }
 
 std::string narrow(const std::wstring& text)
@@ -114,6 +117,23 @@ std::string attach(std::uint32_t type, std::uint8_t mode = 0, std::uint16_t stat
     identity.bootMode = mode;
     identity.targetState = state;
     return narrow(win32double::attachUnit(identity).path);
+}
+
+// The system tells the window of a device change while the update runs: the message waits
+// until the window reads its messages.
+void sendChangeFromOutside(WPARAM event, const win32double::HidInterface& device)
+{
+    win32double::sendFromOutside(WM_DEVICECHANGE, event, broadcast(device.path));
+}
+
+// The wait after this block of the update: lock, unprotect, the erase's and the gap after it,
+// and the address come first.
+void afterBlock(std::size_t block, std::function<void()> action)
+{
+    win32double::whileSleeping([block, action](std::size_t waits) {
+        if (waits == 5 + block)
+            action();
+    });
 }
 
 // Starts with the unit and leaves the main window in the foreground, then runs the script.
@@ -192,6 +212,44 @@ const PathCase paths[] = {
          runWith([] { win32double::pressButton(1002); });
          return startUp + opened(unit) + hint + updateOn + filledPanel + Lines{"MessageBoxW"} + blockTransfer() +
                 updateOff + filledPanel + hint + closeWindow(unit);
+     }},
+    // The removal waits for the update's end, then drops the unit after the success hint.
+    {"UpdateSucceedsAndTheUnitIsPulledOutAfterItsLastBlock",
+     [] {
+         win32double::HidInterface& device = win32double::attachUnit();
+         std::string unit = narrow(device.path);
+         runWith([&] {
+             afterBlock(imageBlocks, [&] {
+                 win32double::detach(device);
+                 sendChangeFromOutside(DBT_DEVICEREMOVECOMPLETE, device);
+             });
+             win32double::pressButton(1002);
+         });
+         Lines closingUnsent = {"WriteFile 60 failed", "WriteFile 60 failed"};
+         return startUp + opened(unit) + hint + updateOn + filledPanel + Lines{"MessageBoxW"} +
+                blockTransfer(0, {}, closingUnsent) + updateOff + filledPanel + hint + closed(unit) + updateOff +
+                emptyPanel + instructedHint + closeWindow("");
+     }},
+    // Pulled out and another plugged in during the transfer: both changes wait, then act after
+    // the failed unit is closed and before the failure box, as they would inside it.
+    {"UpdateFailsWhenTheUnitIsSwappedMidTransfer",
+     [] {
+         win32double::HidInterface& device = win32double::attachUnit();
+         std::string unit = narrow(device.path);
+         std::string second;
+         runWith([&] {
+             afterBlock(1, [&] {
+                 win32double::detach(device);
+                 sendChangeFromOutside(DBT_DEVICEREMOVECOMPLETE, device);
+                 win32double::HidInterface& other = win32double::attachUnit();
+                 second = narrow(other.path);
+                 sendChangeFromOutside(DBT_DEVICEARRIVAL, other);
+             });
+             win32double::pressButton(1002);
+         });
+         return startUp + opened(unit) + hint + updateOn + filledPanel + Lines{"MessageBoxW"} +
+                blockTransfer(2, {"WriteFile 60 failed"}) + closed(unit) + updateOff + emptyPanel + opened(second) +
+                hint + filledPanel + updateOn + Lines{"MessageBoxW"} + hint + closeWindow(second);
      }},
     {"UpdateFailsAtTheSecondBlock",
      [] {

@@ -243,13 +243,114 @@ TEST_F(AppTest, LenientRepliesAndFailingClosingCommandsStillSucceed)
     }
 }
 
-TEST_F(AppTest, WaitsThatEndEarlyAreMadeUpByTheClock)
+// Every wait lasts its length by the clock, however the slices fall, and a message sent to the
+// window meanwhile is answered within a slice.
+TEST_F(AppTest, PacedWaitsLastTheirLengthAndAnswerThroughout)
 {
-    std::uint64_t start = win32double::nowMs();
-    win32double::shortenNextSleep(8);
-    pace(20);
-    EXPECT_EQ((std::vector<DWORD>{20, 8}), win32double::sleeps());
-    EXPECT_EQ(20u, win32double::nowMs() - start);
+    struct Case {
+        const char* name;
+        DWORD ms;
+        DWORD shortfall;                    // the first Sleep returns this much early, as Windows' may
+    };
+    const Case cases[] = {{"a block's wait that ends early", 20, 8}, {"the wait after the erase", 4000, 0},
+                          {"the erase's own second, ending early", 1000, 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        std::vector<std::shared_ptr<const win32double::SentMessage>> sent;
+        std::uint64_t waited = 0;
+        runUpdater([&] {                    // the main window, to answer
+            win32double::whileSleeping([&](std::size_t) { sent.push_back(win32double::sendFromOutside(WM_NULL, 0)); });
+            std::uint64_t start = win32double::nowMs();
+            win32double::shortenNextSleep(c.shortfall);
+            pace(c.ms);
+            waited = win32double::nowMs() - start;
+        });
+        EXPECT_EQ(c.ms, waited);
+        EXPECT_EQ(std::vector<DWORD>{c.ms}, win32double::sleeps()) << "one wait, however sliced";
+        ASSERT_FALSE(sent.empty());
+        sent.pop_back();                    // sent as the wait ended: it is the next wait's to answer
+        for (const auto& message : sent) {
+            ASSERT_TRUE(message->answered);
+            EXPECT_LE(message->answeredAtMs - message->sentAtMs, 25u);
+        }
+        win32double::whileSleeping(nullptr);
+        TearDown();
+    }
+}
+
+// What the user, other programs and Windows do in the middle of the transfer: nothing of it
+// stops the update, starts another, or acts on its result afterwards; the window answers.
+TEST_F(AppTest, NothingDoneDuringTheUpdateCutsItShortOrActsAfterIt)
+{
+    using Sent = std::shared_ptr<const win32double::SentMessage>;
+    struct Case {
+        const char* name;
+        std::function<std::vector<Sent>(HWND dialog)> act;      // in the wait after block 100
+        LRESULT answer;                                         // what each message sent was answered
+    };
+    const Case cases[] = {
+        {"a shutdown asks whether the session may end", [](HWND) {
+             EXPECT_EQ(0x80000001u, win32double::executionState()) << "the PC is kept awake";
+             EXPECT_EQ(message(40029), win32double::shutdownBlockReason());
+             return std::vector<Sent>{win32double::sendFromOutside(WM_QUERYENDSESSION, 0)};
+         }, FALSE},
+        {"another program asks whether the window answers", [](HWND) {
+             return std::vector<Sent>{win32double::sendFromOutside(WM_NULL, 0)};
+         }, 0},
+        {"End task closes the window, Update and Close are sent as commands", [](HWND) {
+             return std::vector<Sent>{win32double::sendFromOutside(WM_CLOSE, 0),
+                                      win32double::sendFromOutside(WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED)),
+                                      win32double::sendFromOutside(WM_COMMAND, MAKEWPARAM(2, BN_CLICKED))};
+         }, 0},
+        {"clicks on Close and Update, Escape, the close box and the taskbar's Close", [](HWND dialog) {
+             for (int id : {2, 1002}) {
+                 win32double::post(win32double::control(id)->handle, WM_LBUTTONDOWN);
+                 win32double::post(win32double::control(id)->handle, WM_LBUTTONUP);
+             }
+             win32double::post(dialog, WM_KEYDOWN, VK_ESCAPE);
+             win32double::post(dialog, WM_NCLBUTTONDOWN, HTCLOSE);
+             win32double::post(dialog, WM_SYSCOMMAND, SC_CLOSE);
+             return std::vector<Sent>{};
+         }, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        win32double::HidInterface& device = win32double::attachUnit();
+        std::vector<Sent> sent;
+        bool open = false;
+        runUpdater([&] {
+            HWND dialog = win32double::lastDialog()->handle;
+            std::size_t drawn = 0;
+            win32double::whileSleeping([&](std::size_t waits) {
+                if (waits == 5 + 100) {
+                    sent = c.act(dialog);
+                    win32double::invalidate(dialog);    // uncovered meanwhile
+                    drawn = win32double::bltCalls().size();
+                }
+                if (waits == 5 + 101) {
+                    EXPECT_FALSE(win32double::needsPaint(dialog)) << "repainted during the update";
+                    EXPECT_GT(win32double::bltCalls().size(), drawn) << "the banner drawn again";
+                }
+            });
+            win32double::pressButton(1002);
+            win32double::whileSleeping(nullptr);
+            open = !win32double::lastDialog()->ended;
+        });
+        for (const Sent& message : sent) {
+            ASSERT_TRUE(message->answered);
+            EXPECT_EQ(c.answer, message->answer);
+            EXPECT_LE(message->answeredAtMs - message->sentAtMs, 25u) << "answered within a slice";
+        }
+        EXPECT_TRUE(open) << "the window is still open after the update";
+        EXPECT_EQ(0u, win32double::queuedMessages()) << "the queued input was thrown away";
+        EXPECT_EQ(2048u, device.unit->blocksWritten());
+        EXPECT_EQ(message(40032), win32double::controlText(40004));
+        EXPECT_EQ(1u, win32double::messageBoxes().size()) << "no second update was started";
+        EXPECT_EQ(L"", win32double::shutdownBlockReason());
+        TearDown();
+    }
 }
 
 TEST_F(AppTest, TimerRunsAtOneMillisecondForTheLengthOfTheUpdateOnly)
