@@ -2,10 +2,14 @@
 // simulated units, in the language of the user interface (LC_ALL):
 //   zefran-guide-shots <folder> <language tag>
 // writes <tag>-no-unit.bmp, -ready (a BENCH-BOX), -ready-orbipad, -no-firmware ("----------"),
-// -wrong-mode, -no-controller, -connection-lost, -warning and -version-question (the two boxes
-// before an update), -updating (the progress bar part-way), -updated, -failed (the failure box)
-// and -incompatible (the incompatibility box). Each picture is the updater's windows and a margin
-// of the desktop around them.
+// -recognised-only (versions shown, nothing offered), -wrong-mode, -no-controller,
+// -connection-lost, -warning and -version-question (the two boxes before an update), -updating
+// (the progress bar part-way), -updated, -failed (the failure box) and -failed-hint (the window
+// after it), -failed-no-code (the failure box without an error line), -missing-image (the box of
+// an updater whose image is missing), -incompatible (the incompatibility box) and
+// -incompatible-hint (the window after it). Each picture is the updater's windows and a margin of
+// the desktop around them. A state that does not come about as expected saves no picture and
+// fails the run.
 #include "expected_texts.h"
 #include "screen.h"
 #include "ui_driver.h"
@@ -13,6 +17,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 using e2e::UpdaterProcess;
 
@@ -54,11 +59,37 @@ bool shoot(const Shots& shots, const UpdaterProcess& updater, const wchar_t* sta
     return saved;
 }
 
-bool startState(const Shots& shots, const char* units, const wchar_t* state)
+bool fail(const wchar_t* state, const char* why)
+{
+    std::printf("FAILED %ls: %s\n", state, why);
+    return false;
+}
+
+// The window as the updater shows it at start, once its hint box holds hint.
+bool startState(const Shots& shots, const char* units, const wchar_t* state, const std::wstring& hint)
 {
     UpdaterProcess updater(units);
     HWND dialog = updater.window();
-    bool ok = dialog != nullptr && shoot(shots, updater, state);
+    bool ok = dialog != nullptr;
+    if (ok && !ui::waitForText(dialog, 40004, hint, 10000))
+        ok = fail(state, "the hint box does not hold the state's hint");
+    ok = ok && shoot(shots, updater, state);
+    if (dialog != nullptr)
+        ui::postClose(dialog);
+    return ok && updater.waitForExit() == 0;
+}
+
+// A controller the updater knows but offers nothing: its versions, no hint, Update greyed.
+bool recognisedOnlyState(const Shots& shots)
+{
+    const wchar_t* state = L"recognised-only";
+    UpdaterProcess updater("type=0x110FA0AA");
+    HWND dialog = updater.window();
+    bool ok = dialog != nullptr;
+    if (ok && (ui::controlText(dialog, 40015) != L"1.16" || ui::controlText(dialog, 40004) != L"" ||
+               ui::controlEnabled(dialog, 1002)))
+        ok = fail(state, "not the versions with an empty hint box and Update greyed");
+    ok = ok && shoot(shots, updater, state);
     if (dialog != nullptr)
         ui::postClose(dialog);
     return ok && updater.waitForExit() == 0;
@@ -124,9 +155,143 @@ bool failureState(const Shots& shots)
     ok = ok && failure != nullptr && shoot(shots, updater, L"failed");
     if (failure != nullptr)
         ui::answerMessageBox(failure, IDOK);
+    if (ok && !ui::waitForText(dialog, 40004, e2e::message(40030), 10000))
+        ok = fail(L"failed-hint", "no retry hint after the failure box");
+    ok = ok && shoot(shots, updater, L"failed-hint");
     if (dialog != nullptr)
         ui::postClose(dialog);
     return ok && updater.waitForExit() == 0;
+}
+
+// The unit pulled out while the warning is up, then OK: the lock finds no unit, and the box has
+// no error line.
+bool failureWithoutCodeState(const Shots& shots)
+{
+    const wchar_t* state = L"failed-no-code";
+    UpdaterProcess updater("");
+    HWND dialog = updater.window();
+    bool ok = dialog != nullptr;
+    if (ok)
+        ui::postClick(dialog, 1002);
+    HWND warning = ok ? ui::waitForMessageBox(dialog, 10000) : nullptr;
+    ok = ok && warning != nullptr && updater.control("detach 0").rfind("error", 0) != 0;
+    if (ok && !ui::waitForText(dialog, 40004, e2e::instructedHint(40020), 10000))
+        ok = fail(state, "the removal was not shown while the warning was up");
+    if (warning != nullptr) {
+        ui::answerMessageBox(warning, IDOK);
+        ui::waitUntilGone(warning, 5000);
+    }
+    HWND failure = ok ? ui::waitForMessageBox(dialog, 10000) : nullptr;
+    if (failure != nullptr && ui::readMessageBox(failure).text != e2e::message(40026))
+        ok = fail(state, "the failure box is not the lock's text alone");
+    ok = ok && failure != nullptr && shoot(shots, updater, state);
+    if (failure != nullptr)
+        ui::answerMessageBox(failure, IDOK);
+    if (dialog != nullptr)
+        ui::postClose(dialog);
+    return ok && updater.waitForExit() == 0;
+}
+
+std::vector<unsigned char> readFile(const std::wstring& path)
+{
+    std::vector<unsigned char> bytes;
+    if (std::FILE* file = _wfopen(path.c_str(), L"rb")) {
+        unsigned char chunk[65536];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) != 0;)
+            bytes.insert(bytes.end(), chunk, chunk + got);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+bool writeFile(const std::wstring& path, const std::vector<unsigned char>& bytes)
+{
+    std::FILE* file = _wfopen(path.c_str(), L"wb");
+    if (file == nullptr)
+        return false;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+// A copy of the updater whose firmware image `stored` is filed under the unused ID `unused`:
+// what a damaged program file would hold. Nothing else changes, and the IDs stay in the ascending
+// order the resource loader's search relies on. False, with the reason, when the file is not laid
+// out as expected.
+bool writeUpdaterWithoutImage(const std::wstring& from, const std::wstring& to, DWORD stored, DWORD unused)
+{
+    std::vector<unsigned char> exe = readFile(from);
+    auto u16 = [&exe](std::size_t at) -> DWORD { return at + 2 <= exe.size() ? exe[at] | exe[at + 1] << 8 : 0; };
+    auto u32 = [&exe, &u16](std::size_t at) -> DWORD { return u16(at) | u16(at + 2) << 16; };
+    std::size_t pe = u32(0x3C);
+    std::size_t optional = pe + 24;
+    if (u32(pe) != 0x00004550 || u16(optional) != 0x20B)
+        return fail(L"missing-image", "the updater is not a 64-bit PE file");
+    DWORD resourceRva = u32(optional + 112 + 2 * 8);    // data directory 2: resources
+    std::size_t sectionTable = optional + u16(pe + 20);
+    std::size_t resources = 0;
+    for (DWORD i = 0; i < u16(pe + 6); ++i) {
+        std::size_t section = sectionTable + 40 * i;
+        DWORD address = u32(section + 12);
+        if (resourceRva >= address && resourceRva < address + u32(section + 16))
+            resources = u32(section + 20) + (resourceRva - address);
+    }
+    if (resources == 0)
+        return fail(L"missing-image", "no resource section");
+    // The directory's ID entries: 8 bytes each after its 16-byte header and its named entries.
+    auto idEntries = [&](std::size_t directory) {
+        std::vector<std::size_t> entries;
+        DWORD named = u16(directory + 12);
+        for (DWORD k = named; k < named + u16(directory + 14); ++k)
+            entries.push_back(directory + 16 + 8 * k);
+        return entries;
+    };
+    std::size_t images = 0;
+    for (std::size_t entry : idEntries(resources))
+        if (u32(entry) == 10 && (u32(entry + 4) & 0x80000000) != 0)     // RT_RCDATA, a subdirectory
+            images = resources + (u32(entry + 4) & 0x7FFFFFFF);
+    std::vector<std::size_t> entries = images != 0 ? idEntries(images) : std::vector<std::size_t>{};
+    std::size_t target = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        DWORD id = u32(entries[i]);
+        if (id == unused)
+            return fail(L"missing-image", "the unused ID is stored");
+        if (id == stored && (i == 0 || u32(entries[i - 1]) < unused) &&
+            (i + 1 == entries.size() || u32(entries[i + 1]) > unused))
+            target = entries[i];
+    }
+    if (target == 0)
+        return fail(L"missing-image", "the image is not stored, or its new ID would break the order");
+    exe[target] = static_cast<unsigned char>(unused & 0xFF);
+    exe[target + 1] = static_cast<unsigned char>(unused >> 8);
+    return writeFile(to, exe) || fail(L"missing-image", "the copy could not be written");
+}
+
+// A 17-cell controller of variant 250 takes image 151; in this copy it is filed as 150, which the
+// catalogue names but no updater stores. Nothing is sent to the unit.
+bool missingImageState(const Shots& shots)
+{
+    const wchar_t* state = L"missing-image";
+    const std::wstring damaged = L"zefran-hvi-updater-damaged.exe";
+    if (!writeUpdaterWithoutImage(e2e::runFolder() + L"\\zefran-hvi-updater.exe", e2e::runFolder() + L"\\" + damaged,
+                                  151, 150))
+        return false;
+    bool ok = true;
+    {
+        UpdaterProcess updater("type=0x110FA0FA", damaged);
+        HWND dialog = updater.window();
+        ok = dialog != nullptr && ui::clickAndConfirm(dialog, 1002);
+        HWND failure = ok ? ui::waitForMessageBox(dialog, 10000) : nullptr;
+        if (failure != nullptr && ui::readMessageBox(failure).text.rfind(e2e::message(40030) + L"\r\n", 0) != 0)
+            ok = fail(state, "the failure box does not hold the retry text and a code line");
+        ok = ok && failure != nullptr && shoot(shots, updater, state);
+        if (failure != nullptr)
+            ui::answerMessageBox(failure, IDOK);
+        if (dialog != nullptr)
+            ui::postClose(dialog);
+        ok = updater.waitForExit() == 0 && ok;
+    }
+    DeleteFileW((e2e::runFolder() + L"\\" + damaged).c_str());
+    return ok;
 }
 
 // The box is up while the window initialises, before it is shown: found by its owner.
@@ -139,6 +304,9 @@ bool incompatibleState(const Shots& shots)
         HWND dialog = GetWindow(box, GW_OWNER);
         ui::answerMessageBox(box, IDOK);
         ui::waitUntilGone(box, 5000);
+        if (ok && (updater.window() != dialog || !ui::waitForText(dialog, 40004, e2e::instructedHint(40035), 10000)))
+            ok = fail(L"incompatible-hint", "the window did not show the incompatibility hint");
+        ok = ok && shoot(shots, updater, L"incompatible-hint");
         ui::postClose(dialog);
     }
     return ok && updater.waitForExit() == 0;
@@ -153,15 +321,18 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     Shots shots = {argv[1], argv[2]};
-    bool ok = startState(shots, "none", L"no-unit");
-    ok = startState(shots, "", L"ready") && ok;
-    ok = startState(shots, "pid=1", L"ready-orbipad") && ok;
-    ok = startState(shots, "esc=0xFFFF", L"no-firmware") && ok;
-    ok = startState(shots, "mode=1", L"wrong-mode") && ok;
-    ok = startState(shots, "state=2", L"no-controller") && ok;
+    bool ok = startState(shots, "none", L"no-unit", e2e::instructedHint(40017));
+    ok = startState(shots, "", L"ready", e2e::message(40000)) && ok;
+    ok = startState(shots, "pid=1", L"ready-orbipad", e2e::message(40000)) && ok;
+    ok = startState(shots, "esc=0xFFFF", L"no-firmware", e2e::message(40000)) && ok;
+    ok = startState(shots, "mode=1", L"wrong-mode", e2e::instructedHint(40015)) && ok;
+    ok = startState(shots, "state=2", L"no-controller", e2e::instructedHint(40016)) && ok;
+    ok = recognisedOnlyState(shots) && ok;
     ok = connectionLostState(shots) && ok;
     ok = boxStates(shots) && ok;
     ok = incompatibleState(shots) && ok;
+    ok = failureWithoutCodeState(shots) && ok;
+    ok = missingImageState(shots) && ok;
     ok = failureState(shots) && ok;
     ok = updateStates(shots) && ok;
     return ok ? 0 : 1;

@@ -99,11 +99,11 @@ std::wstring runFolder()
     return folder.substr(0, folder.find_last_of(L'\\'));
 }
 
-UpdaterProcess::UpdaterProcess(const std::string& units) : outFolder_(newOutFolder())
+UpdaterProcess::UpdaterProcess(const std::string& units, const std::wstring& exe) : outFolder_(newOutFolder())
 {
     // The updater enumerates once, at start, so it must not start before the units.
     restartHost(units);
-    process_ = start(runFolder() + L"\\zefran-hvi-updater.exe", nullptr);
+    process_ = start(runFolder() + L"\\" + exe, nullptr);
 }
 
 void UpdaterProcess::killHost()

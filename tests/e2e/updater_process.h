@@ -15,8 +15,8 @@ class UpdaterProcess {
 public:
     // units: ZEFRAN_SIM_UNITS ("none", or unit descriptions separated by ';'). The updater shares the
     // tests' user interface language: Wine takes LC_ALL from the Unix environment, not from a
-    // Windows environment block.
-    explicit UpdaterProcess(const std::string& units);
+    // Windows environment block. exe: the updater's file in the run folder.
+    explicit UpdaterProcess(const std::string& units, const std::wstring& exe = L"zefran-hvi-updater.exe");
     ~UpdaterProcess();                      // ends an updater the scenario left running, then the host
     UpdaterProcess(const UpdaterProcess&) = delete;
     UpdaterProcess& operator=(const UpdaterProcess&) = delete;
