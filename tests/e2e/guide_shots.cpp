@@ -7,7 +7,8 @@
 // (the progress bar part-way), -updated, -failed (the failure box) and -failed-hint (the window
 // after it), -failed-no-code (the failure box without an error line), -missing-image (the box of
 // an updater whose image is missing), -incompatible (the incompatibility box) and
-// -incompatible-hint (the window after it). Each picture is the updater's windows and a margin of
+// -incompatible-hint (the window after it), -registration-failed (the error box of a start whose
+// notification registration failed). Each picture is the updater's windows and a margin of
 // the desktop around them. A state that does not come about as expected saves no picture and
 // fails the run.
 #include "expected_texts.h"
@@ -294,6 +295,74 @@ bool missingImageState(const Shots& shots)
     return ok;
 }
 
+// A copy of the updater that imports user32's GetPropW in place of RegisterDeviceNotificationW:
+// asked for a property named by the filter's first bytes, which no window has, it answers null
+// as a refused registration does. Windows cannot be made to refuse one from outside. False, with
+// the reason, when the file is not laid out as expected.
+bool writeUpdaterWhoseRegistrationFails(const std::wstring& from, const std::wstring& to)
+{
+    const wchar_t* state = L"registration-failed";
+    std::vector<unsigned char> exe = readFile(from);
+    auto u16 = [&exe](std::size_t at) -> DWORD { return at + 2 <= exe.size() ? exe[at] | exe[at + 1] << 8 : 0; };
+    auto u32 = [&exe, &u16](std::size_t at) -> DWORD { return u16(at) | u16(at + 2) << 16; };
+    std::size_t pe = u32(0x3C);
+    std::size_t optional = pe + 24;
+    if (u32(pe) != 0x00004550 || u16(optional) != 0x20B)
+        return fail(state, "the updater is not a 64-bit PE file");
+    std::size_t sectionTable = optional + u16(pe + 20);
+    auto offsetOf = [&](DWORD rva) -> std::size_t {
+        for (DWORD i = 0; i < u16(pe + 6); ++i) {
+            std::size_t section = sectionTable + 40 * i;
+            DWORD address = u32(section + 12);
+            if (rva >= address && rva < address + u32(section + 16))
+                return u32(section + 20) + (rva - address);
+        }
+        return 0;
+    };
+    const std::string wanted = "RegisterDeviceNotificationW";
+    const std::string replacement = "GetPropW";
+    // Import descriptors of 20 bytes, each with its lookup table of 64-bit entries; an entry
+    // without the ordinal bit is the address of a 2-byte hint and the name.
+    for (std::size_t descriptor = offsetOf(u32(optional + 112 + 1 * 8)); descriptor != 0 && u32(descriptor + 12) != 0;
+         descriptor += 20) {
+        for (std::size_t entry = offsetOf(u32(descriptor)); entry != 0 && u32(entry) != 0; entry += 8) {
+            std::size_t name = u32(entry + 4) & 0x80000000 ? 0 : offsetOf(u32(entry)) + 2;
+            if (name < 2 || name + wanted.size() >= exe.size() ||
+                std::string(exe.begin() + name, exe.begin() + name + wanted.size() + 1) != wanted + '\0')
+                continue;
+            std::fill(exe.begin() + name, exe.begin() + name + wanted.size(), 0);
+            std::copy(replacement.begin(), replacement.end(), exe.begin() + name);
+            return writeFile(to, exe) || fail(state, "the copy could not be written");
+        }
+    }
+    return fail(state, "the updater does not import RegisterDeviceNotificationW by name");
+}
+
+// The error box at start, before the window is shown; after OK the updater ends.
+bool registrationFailedState(const Shots& shots)
+{
+    const wchar_t* state = L"registration-failed";
+    const std::wstring refusing = L"zefran-hvi-updater-unregistered.exe";
+    if (!writeUpdaterWhoseRegistrationFails(e2e::runFolder() + L"\\zefran-hvi-updater.exe",
+                                            e2e::runFolder() + L"\\" + refusing))
+        return false;
+    bool ok = true;
+    {
+        UpdaterProcess updater("none", refusing);
+        HWND box = ui::waitForBoxDuringInit(UpdaterProcess::title, 30000);
+        if (box == nullptr)
+            ok = fail(state, "no box came up");
+        else if (ui::readMessageBox(box).caption != e2e::message(40012) || ui::readMessageBox(box).text != e2e::message(40011))
+            ok = fail(state, "the box is not the registration's error box");
+        ok = ok && shoot(shots, updater, state);
+        if (box != nullptr)
+            ui::answerMessageBox(box, IDOK);
+        ok = updater.waitForExit() == 0 && ok;
+    }
+    DeleteFileW((e2e::runFolder() + L"\\" + refusing).c_str());
+    return ok;
+}
+
 // The box is up while the window initialises, before it is shown: found by its owner.
 bool incompatibleState(const Shots& shots)
 {
@@ -333,6 +402,7 @@ int wmain(int argc, wchar_t** argv)
     ok = incompatibleState(shots) && ok;
     ok = failureWithoutCodeState(shots) && ok;
     ok = missingImageState(shots) && ok;
+    ok = registrationFailedState(shots) && ok;
     ok = failureState(shots) && ok;
     ok = updateStates(shots) && ok;
     return ok ? 0 : 1;
