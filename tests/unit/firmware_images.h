@@ -1,14 +1,10 @@
-// The stored firmware images, and the bytes an update must deliver for each, worked out here and
-// not taken from the resources: a build without the maker's images embeds under each ID its
-// placeholder, SHA-256 in counter mode (32-byte block n is the digest of "zefran placeholder <id>
-// <n>", the whole cut to the image's size). An image filed under another ID of the same size then
-// differs from what is expected of it.
+// The stored firmware images, and the bytes each must hold, worked out here and not read from the
+// resources, so that an image filed under another ID of the same size shows: the placeholder of an
+// ID is SHA-256 in counter mode, block n the digest of "zefran placeholder <id> <n>", cut to size.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,7 +19,8 @@ const std::map<std::uint16_t, std::uint32_t> firmwareImages = {
     {175, 94048}, {176, 94032}, {177, 94016}, {200, 63456},
 };
 
-inline void sha256(const std::string& message, std::uint8_t (&digest)[32])
+// SHA-256 (FIPS 180-4) of a text short enough for one 64-byte block (55 bytes at most), appended.
+inline void appendSha256(const std::string& text, std::vector<std::uint8_t>& out)
 {
     static const std::uint32_t k[64] = {
         0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5, 0xd807aa98, 0x12835b01,
@@ -33,57 +30,35 @@ inline void sha256(const std::string& message, std::uint8_t (&digest)[32])
         0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070, 0x19a4c116, 0x1e376c08,
         0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3, 0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208,
         0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
-    std::uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    std::vector<std::uint8_t> m(message.begin(), message.end());
-    std::uint64_t bits = m.size() * 8;
-    m.push_back(0x80);
-    while (m.size() % 64 != 56)
-        m.push_back(0);
-    for (int i = 7; i >= 0; --i)
-        m.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+    std::uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19}, w[64], v[8];
+    std::uint8_t m[64] = {};                // the text, a one bit, zeros, its length in bits
+    std::copy(text.begin(), text.end(), m);
+    m[text.size()] = 0x80;
+    m[62] = static_cast<std::uint8_t>(text.size() >> 5), m[63] = static_cast<std::uint8_t>(text.size() << 3);
     auto rotr = [](std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); };
-    for (std::size_t at = 0; at < m.size(); at += 64) {
-        std::uint32_t w[64], v[8];
-        for (int i = 0; i < 64; ++i)
-            w[i] = i < 16 ? (std::uint32_t{m[at + 4 * i]} << 24 | m[at + 4 * i + 1] << 16 | m[at + 4 * i + 2] << 8 | m[at + 4 * i + 3])
-                          : w[i - 16] + (rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3)) + w[i - 7] +
-                                (rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10));
-        std::copy(h, h + 8, v);
-        for (int i = 0; i < 64; ++i) {
-            std::uint32_t t1 = v[7] + (rotr(v[4], 6) ^ rotr(v[4], 11) ^ rotr(v[4], 25)) + ((v[4] & v[5]) ^ (~v[4] & v[6])) + k[i] + w[i];
-            std::uint32_t t2 = (rotr(v[0], 2) ^ rotr(v[0], 13) ^ rotr(v[0], 22)) + ((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
-            std::copy_backward(v, v + 7, v + 8);
-            v[4] += t1;
-            v[0] = t1 + t2;
-        }
-        for (int i = 0; i < 8; ++i)
-            h[i] += v[i];
+    for (int i = 0; i < 64; ++i)
+        w[i] = i < 16 ? std::uint32_t{m[4 * i]} << 24 | m[4 * i + 1] << 16 | m[4 * i + 2] << 8 | m[4 * i + 3]
+                      : w[i - 16] + (rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3)) + w[i - 7] +
+                            (rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10));
+    std::copy(h, h + 8, v);
+    for (int i = 0; i < 64; ++i) {
+        std::uint32_t t1 = v[7] + (rotr(v[4], 6) ^ rotr(v[4], 11) ^ rotr(v[4], 25)) + ((v[4] & v[5]) ^ (~v[4] & v[6])) + k[i] + w[i];
+        std::uint32_t t2 = (rotr(v[0], 2) ^ rotr(v[0], 13) ^ rotr(v[0], 22)) + ((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
+        std::copy_backward(v, v + 7, v + 8);
+        v[4] += t1;
+        v[0] = t1 + t2;
     }
     for (int i = 0; i < 32; ++i)
-        digest[i] = static_cast<std::uint8_t>(h[i / 4] >> (24 - 8 * (i % 4)));
+        out.push_back(static_cast<std::uint8_t>((h[i / 4] + v[i / 4]) >> (24 - 8 * (i % 4))));
 }
 
-inline std::vector<std::uint8_t> placeholderImage(std::uint16_t id, std::size_t size)
-{
-    std::vector<std::uint8_t> image;
-    std::uint8_t digest[32];
-    for (std::size_t n = 0; image.size() < size; ++n) {
-        sha256("zefran placeholder " + std::to_string(id) + " " + std::to_string(n), digest);
-        image.insert(image.end(), digest, digest + 32);
-    }
-    image.resize(size);
-    return image;
-}
-
-// What the resources must hold under an ID: the maker's <id>.bin in a build that embeds them
-// (ZEFRAN_FIRMWARE_DIR), else the placeholder; nothing for an ID that is not stored.
+// The placeholder stored under an ID; nothing for an ID that is not stored.
 inline std::vector<std::uint8_t> expectedImage(std::uint16_t id)
 {
-    const std::string folder = ZEFRAN_EXPECTED_IMAGES;
-    if (!folder.empty()) {
-        std::ifstream file(folder + "/" + std::to_string(id) + ".bin", std::ios::binary);
-        return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
     auto stored = firmwareImages.find(id);
-    return stored == firmwareImages.end() ? std::vector<std::uint8_t>() : placeholderImage(id, stored->second);
+    std::vector<std::uint8_t> image;
+    for (unsigned n = 0; stored != firmwareImages.end() && image.size() < stored->second; ++n)
+        appendSha256("zefran placeholder " + std::to_string(id) + " " + std::to_string(n), image);
+    image.resize(stored != firmwareImages.end() ? stored->second : 0);
+    return image;
 }
