@@ -1,6 +1,5 @@
-// The stored firmware images, and the bytes each must hold, worked out here and not read from the
-// resources, so that an image filed under another ID of the same size shows: the placeholder of an
-// ID is SHA-256 in counter mode, block n the digest of "zefran placeholder <id> <n>", cut to size.
+// The stored firmware images and the bytes each must hold, worked out here and not read from the
+// resources: the placeholder of an ID is SHA-256 in counter mode, block n the digest of "zefran placeholder <id> <n>".
 #pragma once
 
 #include <algorithm>
