@@ -6,15 +6,17 @@
 // - a failure shows the failing step's text and code, nothing is sent after that exchange, the
 //   progress window is gone, the panel is empty and the retry hint follows;
 // - a unit gets update commands only when both boxes were answered while it was the one held;
+// - the same-or-older question comes exactly for 1.18 or later, not 0xFFFF; the unit refuses nothing
+//   it was not made to refuse; with no fault, both boxes agreed and an updatable controller, it updates;
 // - nothing is left open.
 //
 // Input: byte 0 the report lengths, byte 1 the controller and its installed firmware, bytes 2..5
 // the noise seed, byte 6 what the user does in the warning and the version box, byte 7 the
 // number of fault rules, then four bytes a rule: trigger, match (two bytes), fault and code.
 #include "device_broadcast.h"
+#include "firmware_images.h"
 #include "fresh_updater.h"
 #include "message_texts.h"
-#include "resource_reading.h"
 
 
 #include <cstdint>
@@ -48,7 +50,12 @@ enum class BoxAction { Agree, AgreeToo, Decline, PullOut, SwapUnit };
 // How the runs ended, printed when the fuzzer exits: most should complete an update.
 struct Tally {
     unsigned long runs = 0, updated = 0, failed = 0;
-    ~Tally() { std::fprintf(stderr, "update fuzzer: %lu runs, %lu updated, %lu failed an update\n", runs, updated, failed); }
+    ~Tally()
+    {
+        if (runs == 0)                      // no share to give: say so and fail
+            std::fprintf(stderr, "update fuzzer: no input ran the updater, no share of updates\n"), std::_Exit(1);
+        std::fprintf(stderr, "update fuzzer: %lu runs, %lu updated (%lu %%), %lu failed an update\n", runs, updated, 100 * updated / runs, failed);
+    }
 } tally;
 
 // The result of one update exchange as the protocol defines it; 0 when it succeeded.
@@ -130,6 +137,22 @@ std::uint8_t commandAt(std::size_t i, std::size_t blocks)
     return i < 4 ? start[i] : i < 4 + blocks ? 0x1B : i == 4 + blocks ? 0x20 : 0x0B;
 }
 
+// A request the unit refuses on its own, malformed or out of order, is the updater's mistake; out of
+// order is excused after an injected error reply (a lock refused with status byte 1 counts as
+// engaged, and the unit then refuses to unprotect). True when a fault other than noise was shown.
+bool checkRefusals(const sim::SimulatedUnit& unit)
+{
+    bool errorInjected = false, faulted = false;
+    for (const sim::TranscriptEntry& e : unit.transcript()) {
+        bool injected = e.note.rfind("fault:", 0) == 0;
+        bool outOfOrder = e.note == "not-locked" || e.note == "write-protected" || e.note == "not-erased" || e.note == "no-address";
+        check(e.note.empty() || injected || (outOfOrder && errorInjected));
+        errorInjected = errorInjected || e.note == "fault:error-reply";
+        faulted = faulted || (injected && e.note != "fault:noisy-reply");
+    }
+    return faulted;
+}
+
 // What the first unit went through after its identification, and what the window says of it.
 void checkUpdate(const Run& run, const Controller& controller, std::size_t identification)
 {
@@ -148,7 +171,7 @@ void checkUpdate(const Run& run, const Controller& controller, std::size_t ident
         check(hint == expected::messageText(40030, expected::englishTable) && box.text == failureBox(40026, -1));
         return;
     }
-    std::vector<std::uint8_t> image = compiledResource(10, controller.image, german)->data;
+    std::vector<std::uint8_t> image = expectedImage(controller.image);
     std::size_t blocks = (image.size() + 47) / 48;
     std::size_t failing = 0;                // the first exchange before the restore that did not succeed
     while (failing < sent && failing < 4 + blocks && outcome(transcript[identification + failing]) == 0)
@@ -217,7 +240,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         win32double::pressButton(2);
     });
     check(wWinMain(win32double::moduleInstance(), nullptr, const_cast<LPWSTR>(L""), 1) == 0);
+    unsigned long updatedBefore = tally.updated;
     checkUpdate(run, controller, identification);
+    // The question follows a warning agreed to with the first unit still held (one pulled out
+    // leaves no version, another in its place ends the update), for 1.18 on but not 0xFFFF (none).
+    std::size_t warnings = 0, questions = 0;
+    for (const win32double::MessageBoxCall& shown : win32double::messageBoxes()) {
+        warnings += shown.caption == expected::messageText(40037, expected::englishTable);
+        questions += shown.caption == expected::messageText(40025, expected::englishTable);
+    }
+    // The version the unit reported: ReadTargetInfo reply bytes 8..9, none under the error flag.
+    const auto& info = run.first->unit->transcript().size() > 1 ? run.first->unit->transcript()[1].reply : std::vector<std::uint8_t>();
+    unsigned version = info.size() > 9 && info[1] != 0xFF ? info[8] | info[9] << 8 : 0;
+    bool atOrAbove = version >= 0x0112 && version != 0xFFFF;
+    check(questions == (warnings == 1 && actions[0] <= BoxAction::AgreeToo && atOrAbove ? 1u : 0u));
+    bool faulted = checkRefusals(*run.first->unit);
+    check(run.second == nullptr || !checkRefusals(*run.second->unit));
+    bool usable = identity.outputReportLength >= 52 && identity.inputReportLength >= 44;   // a block request, the identity reply
+    bool agreed = actions[0] <= BoxAction::AgreeToo && (!atOrAbove || actions[1] <= BoxAction::AgreeToo);
+    check(tally.updated > updatedBefore || faulted || !agreed || !usable || controller.image == 0);
     check(!win32double::dialogLeftRunning());
     check(win32double::openCounts() == win32double::OpenCounts{});
     return 0;

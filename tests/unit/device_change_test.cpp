@@ -4,25 +4,28 @@
 namespace {
 
 enum class Event { Arrival, Removal };
+// Before the event: hint 40017 from start-up; a held 1.16 controller; that unit pulled out, hint 40020.
+enum class Start { Nothing, Held, Removed };
 // What arrives, or which path a removal names.
 enum class Device {
     Accepted, RecognisedOnly, WrongMode, NoController, Incompatible, FailsIdentification,
     NotAUnit,                               // vendor 0x21B8, product 3
     OtherVendor,                            // a mouse
+    Keyboard,                               // a keyboard; the broadcast does not name the unit that sits unheld
     OtherClass,                             // a unit, announced as a device of another type (a volume)
     Held, HeldInCapitals, AnotherUnit, PrefixOfHeld, ExtensionOfHeld,
 };
 
 struct ChangeCase {
     const char* name;
-    bool unitHeld;                          // at the start: an accepted controller with firmware 1.16
+    Start start;
     Event event;
     Device device;
     unsigned hint;
     bool instructed;
     bool updateEnabled;
     const wchar_t* escText;                 // the panel: "0.0.0" greyed, anything else shown
-    std::vector<std::string> openedAndClosed;   // "CreateFileW new", "CloseHandle held", in order
+    std::vector<std::string> openedAndClosed;   // "CreateFileW new", "CloseHandle held", "CreateFileW unannounced"
     std::size_t boxes;
 };
 
@@ -35,34 +38,36 @@ const std::vector<std::string> none;
 const std::vector<std::string> opensNew = {"CreateFileW new"};
 const std::vector<std::string> opensAndClosesNew = {"CreateFileW new", "CloseHandle new"};
 const std::vector<std::string> closesHeld = {"CloseHandle held"};
+const std::vector<std::string> opensUnannounced = {"CreateFileW unannounced"};
 
 const ChangeCase changes[] = {
-    {"ArrivalAccepted", false, Event::Arrival, Device::Accepted, 40000, false, true, L"1.5", opensNew, 0},
-    {"ArrivalRecognisedOnlyShowsNothing", false, Event::Arrival, Device::RecognisedOnly, 40017, true, false, L"0.0.0", opensNew, 0},
-    {"ArrivalWrongMode", false, Event::Arrival, Device::WrongMode, 40015, true, false, L"0.0.0", opensAndClosesNew, 0},
-    {"ArrivalNoController", false, Event::Arrival, Device::NoController, 40016, true, false, L"0.0.0", opensAndClosesNew, 0},
-    {"ArrivalIncompatible", false, Event::Arrival, Device::Incompatible, 40035, true, false, L"0.0.0", opensAndClosesNew, 1},
-    {"ArrivalFailingIdentificationShowsNothing", false, Event::Arrival, Device::FailsIdentification, 40017, true, false, L"0.0.0", opensAndClosesNew, 0},
+    {"ArrivalAccepted", Start::Nothing, Event::Arrival, Device::Accepted, 40000, false, true, L"1.5", opensNew, 0},
+    {"ArrivalRecognisedOnlyShowsNothing", Start::Removed, Event::Arrival, Device::RecognisedOnly, 40020, true, false, L"0.0.0", opensNew, 0},
+    {"ArrivalWrongMode", Start::Nothing, Event::Arrival, Device::WrongMode, 40015, true, false, L"0.0.0", opensAndClosesNew, 0},
+    {"ArrivalNoController", Start::Nothing, Event::Arrival, Device::NoController, 40016, true, false, L"0.0.0", opensAndClosesNew, 0},
+    {"ArrivalIncompatible", Start::Nothing, Event::Arrival, Device::Incompatible, 40035, true, false, L"0.0.0", opensAndClosesNew, 1},
+    {"ArrivalFailingIdentificationShowsNothing", Start::Removed, Event::Arrival, Device::FailsIdentification, 40020, true, false, L"0.0.0", opensAndClosesNew, 0},
     // Its attributes are read through a handle of its own, given back at once.
-    {"ArrivalNotAUnit", false, Event::Arrival, Device::NotAUnit, 40017, true, false, L"0.0.0", opensAndClosesNew, 0},
-    {"ArrivalOtherVendor", false, Event::Arrival, Device::OtherVendor, 40017, true, false, L"0.0.0", none, 0},
-    {"ArrivalOtherClass", false, Event::Arrival, Device::OtherClass, 40017, true, false, L"0.0.0", none, 0},
-    {"HeldArrivalAccepted", true, Event::Arrival, Device::Accepted, 40000, false, true, L"1.16", none, 0},
-    {"HeldArrivalRecognisedOnly", true, Event::Arrival, Device::RecognisedOnly, 40000, false, true, L"1.16", none, 0},
-    {"HeldArrivalWrongMode", true, Event::Arrival, Device::WrongMode, 40000, false, true, L"1.16", none, 0},
-    {"HeldArrivalNoController", true, Event::Arrival, Device::NoController, 40000, false, true, L"1.16", none, 0},
-    {"HeldArrivalIncompatible", true, Event::Arrival, Device::Incompatible, 40000, false, true, L"1.16", none, 0},
-    {"HeldArrivalFailingIdentification", true, Event::Arrival, Device::FailsIdentification, 40000, false, true, L"1.16", none, 0},
-    {"HeldArrivalNotAUnit", true, Event::Arrival, Device::NotAUnit, 40000, false, true, L"1.16", none, 0},
-    {"HeldArrivalOtherVendor", true, Event::Arrival, Device::OtherVendor, 40000, false, true, L"1.16", none, 0},
-    {"HeldArrivalOtherClass", true, Event::Arrival, Device::OtherClass, 40000, false, true, L"1.16", none, 0},
-    {"RemovalOfTheHeld", true, Event::Removal, Device::Held, 40020, true, false, L"0.0.0", closesHeld, 0},
-    {"RemovalOfTheHeldInCapitals", true, Event::Removal, Device::HeldInCapitals, 40020, true, false, L"0.0.0", closesHeld, 0},
-    {"RemovalOfAnotherUnit", true, Event::Removal, Device::AnotherUnit, 40000, false, true, L"1.16", none, 0},
-    {"RemovalOfAPrefixOfTheHeldPath", true, Event::Removal, Device::PrefixOfHeld, 40000, false, true, L"1.16", none, 0},
-    {"RemovalOfAnExtensionOfTheHeldPath", true, Event::Removal, Device::ExtensionOfHeld, 40000, false, true, L"1.16", none, 0},
-    {"RemovalOfTheHeldAsAnotherClass", true, Event::Removal, Device::OtherClass, 40000, false, true, L"1.16", none, 0},
-    {"RemovalWithNothingHeld", false, Event::Removal, Device::AnotherUnit, 40017, true, false, L"0.0.0", none, 0},
+    {"ArrivalNotAUnit", Start::Removed, Event::Arrival, Device::NotAUnit, 40020, true, false, L"0.0.0", opensAndClosesNew, 0},
+    {"ArrivalOtherVendor", Start::Removed, Event::Arrival, Device::OtherVendor, 40020, true, false, L"0.0.0", none, 0},
+    {"ArrivalOfAKeyboardOpensTheUnitNotHeld", Start::Nothing, Event::Arrival, Device::Keyboard, 40000, false, true, L"1.5", opensUnannounced, 0},
+    {"ArrivalOtherClass", Start::Removed, Event::Arrival, Device::OtherClass, 40020, true, false, L"0.0.0", none, 0},
+    {"HeldArrivalAccepted", Start::Held, Event::Arrival, Device::Accepted, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalRecognisedOnly", Start::Held, Event::Arrival, Device::RecognisedOnly, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalWrongMode", Start::Held, Event::Arrival, Device::WrongMode, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalNoController", Start::Held, Event::Arrival, Device::NoController, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalIncompatible", Start::Held, Event::Arrival, Device::Incompatible, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalFailingIdentification", Start::Held, Event::Arrival, Device::FailsIdentification, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalNotAUnit", Start::Held, Event::Arrival, Device::NotAUnit, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalOtherVendor", Start::Held, Event::Arrival, Device::OtherVendor, 40000, false, true, L"1.16", none, 0},
+    {"HeldArrivalOtherClass", Start::Held, Event::Arrival, Device::OtherClass, 40000, false, true, L"1.16", none, 0},
+    {"RemovalOfTheHeld", Start::Held, Event::Removal, Device::Held, 40020, true, false, L"0.0.0", closesHeld, 0},
+    {"RemovalOfTheHeldInCapitals", Start::Held, Event::Removal, Device::HeldInCapitals, 40020, true, false, L"0.0.0", closesHeld, 0},
+    {"RemovalOfAnotherUnit", Start::Held, Event::Removal, Device::AnotherUnit, 40000, false, true, L"1.16", none, 0},
+    {"RemovalOfAPrefixOfTheHeldPath", Start::Held, Event::Removal, Device::PrefixOfHeld, 40000, false, true, L"1.16", none, 0},
+    {"RemovalOfAnExtensionOfTheHeldPath", Start::Held, Event::Removal, Device::ExtensionOfHeld, 40000, false, true, L"1.16", none, 0},
+    {"RemovalOfTheHeldAsAnotherClass", Start::Held, Event::Removal, Device::OtherClass, 40000, false, true, L"1.16", none, 0},
+    {"RemovalWithNothingHeld", Start::Nothing, Event::Removal, Device::AnotherUnit, 40017, true, false, L"0.0.0", none, 0},
 };
 
 win32double::HidInterface& plugIn(Device device)
@@ -77,6 +82,7 @@ win32double::HidInterface& plugIn(Device device)
     case Device::NoController: identity.targetState = 2; break;
     case Device::Incompatible: identity.deviceTypeCode = 0x0BADC0DE; break;
     case Device::NotAUnit: other.vendorId = 0x21B8, other.productId = 3; return win32double::addHidDevice(other);
+    case Device::Keyboard: win32double::attachUnit(identity); [[fallthrough]];
     case Device::OtherVendor:
         other.vendorId = 0x046D, other.productId = 0xC52B, other.openable = false;
         return win32double::addHidDevice(other);
@@ -114,12 +120,16 @@ class DeviceChanges : public AppTest, public ::testing::WithParamInterface<Chang
 TEST_P(DeviceChanges, ShowWhatWasPluggedInOrPulledOut)
 {
     const ChangeCase& c = GetParam();
-    win32double::HidInterface* held = c.unitHeld ? &win32double::attachUnit() : nullptr;
+    win32double::HidInterface* held = c.start != Start::Nothing ? &win32double::attachUnit() : nullptr;
     std::string heldPath = held != nullptr ? narrow(held->path) : "";
     std::string arrived;
     std::vector<std::string> during;        // the journal of the event's handling
     INT_PTR answer = 0;
     runUpdater([&] {
+        if (c.start == Start::Removed) {
+            win32double::detach(*held);
+            sendDeviceChange(DBT_DEVICEREMOVECOMPLETE, broadcast(held->path));
+        }
         std::size_t before = win32double::journal().size();
         DWORD type = c.device == Device::OtherClass ? 2 : DBT_DEVTYP_DEVICEINTERFACE;
         if (c.event == Event::Arrival) {
@@ -139,7 +149,7 @@ TEST_P(DeviceChanges, ShowWhatWasPluggedInOrPulledOut)
     EXPECT_EQ(c.updateEnabled, win32double::controlEnabled(1002));
     EXPECT_EQ(c.escText, win32double::controlText(40015));
     EXPECT_EQ(std::wstring(c.escText) != L"0.0.0", win32double::controlEnabled(40015));
-    bool shown = c.unitHeld || std::wstring(c.escText) != L"0.0.0";
+    bool shown = c.start != Start::Nothing || std::wstring(c.escText) != L"0.0.0";
     EXPECT_EQ(shown ? L"BENCH-BOX" : message(40039), win32double::controlText(40010)) << "the row keeps the model";
     EXPECT_EQ(c.boxes, win32double::messageBoxes().size());
     std::vector<std::string> openedAndClosed;
@@ -147,7 +157,7 @@ TEST_P(DeviceChanges, ShowWhatWasPluggedInOrPulledOut)
         for (const std::string call : {"CreateFileW ", "CloseHandle "})
             if (line.rfind(call, 0) == 0) {
                 std::string path = line.substr(call.size());
-                openedAndClosed.push_back(call + (path == arrived ? "new" : path == heldPath ? "held" : path));
+                openedAndClosed.push_back(call + (path == arrived ? "new" : path == heldPath ? "held" : "unannounced"));
             }
     EXPECT_EQ(c.openedAndClosed, openedAndClosed);
 }

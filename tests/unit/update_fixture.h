@@ -5,14 +5,15 @@
 #include "app_fixture.h"
 #include "device_broadcast.h"
 #include "fault_helpers.h"
+#include "firmware_images.h"
 
 #include <vector>
 
-// The image the catalogue names, as the compiled resources hold it.
+// The image the catalogue names, as the controller must receive it: worked out from its ID, not
+// read back from the resources the updater sends it from.
 inline std::vector<std::uint8_t> storedImage(WORD id)
 {
-    const auto* image = compiledResource(10, id, german);
-    return image == nullptr ? std::vector<std::uint8_t>() : image->data;
+    return expectedImage(id);
 }
 
 // The command codes the unit received after identification, in order.
