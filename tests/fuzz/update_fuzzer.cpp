@@ -52,8 +52,10 @@ struct Tally {
     unsigned long runs = 0, updated = 0, failed = 0;
     ~Tally()
     {
-        if (runs == 0)                      // no share to give: say so and fail
-            std::fprintf(stderr, "update fuzzer: no input ran the updater, no share of updates\n"), std::_Exit(1);
+        if (runs == 0) {                    // no share to give: say so and fail
+            std::fprintf(stderr, "update fuzzer: no input ran the updater, no share of updates\n");
+            std::_Exit(1);
+        }
         std::fprintf(stderr, "update fuzzer: %lu runs, %lu updated (%lu %%), %lu failed an update\n", runs, updated, 100 * updated / runs, failed);
     }
 } tally;
