@@ -17,6 +17,7 @@
 #include "updater_process.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,34 +67,36 @@ bool fail(const wchar_t* state, const char* why)
     return false;
 }
 
-// The window as the updater shows it at start, once its hint box holds hint.
-bool startState(const Shots& shots, const char* units, const wchar_t* state, const std::wstring& hint)
+// The window as the updater shows it at start, once shown(dialog) holds: otherwise no picture,
+// and why.
+bool startState(const Shots& shots, const char* units, const wchar_t* state, const std::function<bool(HWND)>& shown,
+                const char* why)
 {
     UpdaterProcess updater(units);
     HWND dialog = updater.window();
     bool ok = dialog != nullptr;
-    if (ok && !ui::waitForText(dialog, 40004, hint, 10000))
-        ok = fail(state, "the hint box does not hold the state's hint");
+    if (ok && !shown(dialog))
+        ok = fail(state, why);
     ok = ok && shoot(shots, updater, state);
     if (dialog != nullptr)
         ui::postClose(dialog);
     return ok && updater.waitForExit() == 0;
 }
 
+// A start that ends with hint in the hint box.
+bool startState(const Shots& shots, const char* units, const wchar_t* state, const std::wstring& hint)
+{
+    return startState(shots, units, state, [&hint](HWND dialog) { return ui::waitForText(dialog, 40004, hint, 10000); },
+                      "the hint box does not hold the state's hint");
+}
+
 // A controller the updater knows but offers nothing: its versions, no hint, Update greyed.
 bool recognisedOnlyState(const Shots& shots)
 {
-    const wchar_t* state = L"recognised-only";
-    UpdaterProcess updater("type=0x110FA0AA");
-    HWND dialog = updater.window();
-    bool ok = dialog != nullptr;
-    if (ok && (ui::controlText(dialog, 40015) != L"1.16" || ui::controlText(dialog, 40004) != L"" ||
-               ui::controlEnabled(dialog, 1002)))
-        ok = fail(state, "not the versions with an empty hint box and Update greyed");
-    ok = ok && shoot(shots, updater, state);
-    if (dialog != nullptr)
-        ui::postClose(dialog);
-    return ok && updater.waitForExit() == 0;
+    return startState(shots, "type=0x110FA0AA", L"recognised-only", [](HWND dialog) {
+        return ui::controlText(dialog, 40015) == L"1.16" && ui::controlText(dialog, 40004) == L"" &&
+               !ui::controlEnabled(dialog, 1002);
+    }, "not the versions with an empty hint box and Update greyed");
 }
 
 // The unit pulled out while the window shows it.
@@ -214,57 +217,70 @@ bool writeFile(const std::wstring& path, const std::vector<unsigned char>& bytes
     return std::fclose(file) == 0 && written;
 }
 
+// The updater's file as Windows' loader lays it out: little-endian fields, and where an address
+// in the loaded image (an RVA) lies in the file. Reads past the end give 0.
+struct PeFile {
+    std::vector<unsigned char> bytes;
+
+    DWORD u16(std::size_t at) const { return at + 2 <= bytes.size() ? bytes[at] | bytes[at + 1] << 8 : 0; }
+    DWORD u32(std::size_t at) const { return u16(at) | u16(at + 2) << 16; }
+    std::size_t header() const { return u32(0x3C); }
+    std::size_t optionalHeader() const { return header() + 24; }
+    bool is64Bit() const { return u32(header()) == 0x00004550 && u16(optionalHeader()) == 0x20B; }
+    DWORD directory(int index) const { return u32(optionalHeader() + 112 + 8 * index); }
+    // The file offset of an RVA; 0 when no section holds it.
+    std::size_t offsetOf(DWORD rva) const
+    {
+        std::size_t sections = optionalHeader() + u16(header() + 20);
+        for (DWORD i = 0; i < u16(header() + 6); ++i) {
+            std::size_t section = sections + 40 * i;
+            DWORD address = u32(section + 12);
+            if (rva >= address && rva < address + u32(section + 16))
+                return u32(section + 20) + (rva - address);
+        }
+        return 0;
+    }
+};
+
 // A copy of the updater whose firmware image `stored` is filed under the unused ID `unused`:
 // what a damaged program file would hold. Nothing else changes, and the IDs stay in the ascending
 // order the resource loader's search relies on. False, with the reason, when the file is not laid
 // out as expected.
 bool writeUpdaterWithoutImage(const std::wstring& from, const std::wstring& to, DWORD stored, DWORD unused)
 {
-    std::vector<unsigned char> exe = readFile(from);
-    auto u16 = [&exe](std::size_t at) -> DWORD { return at + 2 <= exe.size() ? exe[at] | exe[at + 1] << 8 : 0; };
-    auto u32 = [&exe, &u16](std::size_t at) -> DWORD { return u16(at) | u16(at + 2) << 16; };
-    std::size_t pe = u32(0x3C);
-    std::size_t optional = pe + 24;
-    if (u32(pe) != 0x00004550 || u16(optional) != 0x20B)
+    PeFile exe = {readFile(from)};
+    if (!exe.is64Bit())
         return fail(L"missing-image", "the updater is not a 64-bit PE file");
-    DWORD resourceRva = u32(optional + 112 + 2 * 8);    // data directory 2: resources
-    std::size_t sectionTable = optional + u16(pe + 20);
-    std::size_t resources = 0;
-    for (DWORD i = 0; i < u16(pe + 6); ++i) {
-        std::size_t section = sectionTable + 40 * i;
-        DWORD address = u32(section + 12);
-        if (resourceRva >= address && resourceRva < address + u32(section + 16))
-            resources = u32(section + 20) + (resourceRva - address);
-    }
+    std::size_t resources = exe.offsetOf(exe.directory(2));
     if (resources == 0)
         return fail(L"missing-image", "no resource section");
     // The directory's ID entries: 8 bytes each after its 16-byte header and its named entries.
     auto idEntries = [&](std::size_t directory) {
         std::vector<std::size_t> entries;
-        DWORD named = u16(directory + 12);
-        for (DWORD k = named; k < named + u16(directory + 14); ++k)
+        DWORD named = exe.u16(directory + 12);
+        for (DWORD k = named; k < named + exe.u16(directory + 14); ++k)
             entries.push_back(directory + 16 + 8 * k);
         return entries;
     };
     std::size_t images = 0;
     for (std::size_t entry : idEntries(resources))
-        if (u32(entry) == 10 && (u32(entry + 4) & 0x80000000) != 0)     // RT_RCDATA, a subdirectory
-            images = resources + (u32(entry + 4) & 0x7FFFFFFF);
+        if (exe.u32(entry) == 10 && (exe.u32(entry + 4) & 0x80000000) != 0)     // RT_RCDATA, a subdirectory
+            images = resources + (exe.u32(entry + 4) & 0x7FFFFFFF);
     std::vector<std::size_t> entries = images != 0 ? idEntries(images) : std::vector<std::size_t>{};
     std::size_t target = 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        DWORD id = u32(entries[i]);
+        DWORD id = exe.u32(entries[i]);
         if (id == unused)
             return fail(L"missing-image", "the unused ID is stored");
-        if (id == stored && (i == 0 || u32(entries[i - 1]) < unused) &&
-            (i + 1 == entries.size() || u32(entries[i + 1]) > unused))
+        if (id == stored && (i == 0 || exe.u32(entries[i - 1]) < unused) &&
+            (i + 1 == entries.size() || exe.u32(entries[i + 1]) > unused))
             target = entries[i];
     }
     if (target == 0)
         return fail(L"missing-image", "the image is not stored, or its new ID would break the order");
-    exe[target] = static_cast<unsigned char>(unused & 0xFF);
-    exe[target + 1] = static_cast<unsigned char>(unused >> 8);
-    return writeFile(to, exe) || fail(L"missing-image", "the copy could not be written");
+    exe.bytes[target] = static_cast<unsigned char>(unused & 0xFF);
+    exe.bytes[target + 1] = static_cast<unsigned char>(unused >> 8);
+    return writeFile(to, exe.bytes) || fail(L"missing-image", "the copy could not be written");
 }
 
 // A 17-cell controller of variant 250 takes image 151; in this copy it is filed as 150, which the
@@ -302,37 +318,23 @@ bool missingImageState(const Shots& shots)
 bool writeUpdaterWhoseRegistrationFails(const std::wstring& from, const std::wstring& to)
 {
     const wchar_t* state = L"registration-failed";
-    std::vector<unsigned char> exe = readFile(from);
-    auto u16 = [&exe](std::size_t at) -> DWORD { return at + 2 <= exe.size() ? exe[at] | exe[at + 1] << 8 : 0; };
-    auto u32 = [&exe, &u16](std::size_t at) -> DWORD { return u16(at) | u16(at + 2) << 16; };
-    std::size_t pe = u32(0x3C);
-    std::size_t optional = pe + 24;
-    if (u32(pe) != 0x00004550 || u16(optional) != 0x20B)
+    PeFile exe = {readFile(from)};
+    if (!exe.is64Bit())
         return fail(state, "the updater is not a 64-bit PE file");
-    std::size_t sectionTable = optional + u16(pe + 20);
-    auto offsetOf = [&](DWORD rva) -> std::size_t {
-        for (DWORD i = 0; i < u16(pe + 6); ++i) {
-            std::size_t section = sectionTable + 40 * i;
-            DWORD address = u32(section + 12);
-            if (rva >= address && rva < address + u32(section + 16))
-                return u32(section + 20) + (rva - address);
-        }
-        return 0;
-    };
     const std::string wanted = "RegisterDeviceNotificationW";
     const std::string replacement = "GetPropW";
     // Import descriptors of 20 bytes, each with its lookup table of 64-bit entries; an entry
     // without the ordinal bit is the address of a 2-byte hint and the name.
-    for (std::size_t descriptor = offsetOf(u32(optional + 112 + 1 * 8)); descriptor != 0 && u32(descriptor + 12) != 0;
+    for (std::size_t descriptor = exe.offsetOf(exe.directory(1)); descriptor != 0 && exe.u32(descriptor + 12) != 0;
          descriptor += 20) {
-        for (std::size_t entry = offsetOf(u32(descriptor)); entry != 0 && u32(entry) != 0; entry += 8) {
-            std::size_t name = u32(entry + 4) & 0x80000000 ? 0 : offsetOf(u32(entry)) + 2;
-            if (name < 2 || name + wanted.size() >= exe.size() ||
-                std::string(exe.begin() + name, exe.begin() + name + wanted.size() + 1) != wanted + '\0')
+        for (std::size_t entry = exe.offsetOf(exe.u32(descriptor)); entry != 0 && exe.u32(entry) != 0; entry += 8) {
+            std::size_t name = exe.u32(entry + 4) & 0x80000000 ? 0 : exe.offsetOf(exe.u32(entry)) + 2;
+            if (name < 2 || name + wanted.size() >= exe.bytes.size() ||
+                std::string(exe.bytes.begin() + name, exe.bytes.begin() + name + wanted.size() + 1) != wanted + '\0')
                 continue;
-            std::fill(exe.begin() + name, exe.begin() + name + wanted.size(), 0);
-            std::copy(replacement.begin(), replacement.end(), exe.begin() + name);
-            return writeFile(to, exe) || fail(state, "the copy could not be written");
+            std::fill(exe.bytes.begin() + name, exe.bytes.begin() + name + wanted.size(), 0);
+            std::copy(replacement.begin(), replacement.end(), exe.bytes.begin() + name);
+            return writeFile(to, exe.bytes) || fail(state, "the copy could not be written");
         }
     }
     return fail(state, "the updater does not import RegisterDeviceNotificationW by name");

@@ -24,10 +24,12 @@ LRESULT defaultAnswer(UINT message)
     }
 }
 
+constexpr UINT queuedPaint = 0x0020;        // QS_PAINT, among the PM_QS_ kinds of a peek
+
 bool paintTaken(MSG* message, UINT first, UINT last, UINT flags)
 {
     UINT kinds = flags >> 16;
-    if (state().needsPaint.empty() || !inRange(WM_PAINT, first, last) || (kinds != 0 && (kinds & 0x0020) == 0))
+    if (state().needsPaint.empty() || !inRange(WM_PAINT, first, last) || (kinds != 0 && (kinds & queuedPaint) == 0))
         return false;
     *message = MSG{state().needsPaint.front(), WM_PAINT, 0, 0, 0, {}};
     return true;                            // WM_PAINT stays until the window is painted
