@@ -40,6 +40,23 @@ SimulatedUnit::SimulatedUnit(const UnitIdentity& identity, double attachedAtMs)
 {
 }
 
+std::vector<std::uint8_t> SimulatedUnit::changeController(const UnitIdentity& controller)
+{
+    identity_.targetState = controller.targetState;
+    identity_.deviceTypeCode = controller.deviceTypeCode;
+    identity_.escFirmwareVersion = controller.escFirmwareVersion;
+    identity_.bootloaderVersion = controller.bootloaderVersion;
+    std::vector<std::uint8_t> takenOff(identity_.flashSize, identity_.oldFirmwareByte);
+    flash_.swap(takenOff);
+    // The unit's lock is the unit's own; protection, erasure and the address are the controller's.
+    writeProtected_ = true;
+    erased_ = false;
+    addressSet_ = false;
+    writePosition_ = 0;
+    ++controllersTakenOff_;
+    return takenOff;
+}
+
 const Fault* SimulatedUnit::faultFor(const std::uint8_t* request, std::size_t length) const
 {
     std::uint8_t command = length > 1 ? request[1] : 0;

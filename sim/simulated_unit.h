@@ -42,6 +42,12 @@ public:
     bool read(std::uint8_t* data, std::size_t length, double nowMs);
 
     void unplug() { plugged_ = false; }
+    // The lead goes from one controller to another while the unit stays attached: the target
+    // state, type code, firmware and loader versions become those of controller, which has a flash
+    // of its own in the old firmware's state. Returns what the controller taken off holds.
+    std::vector<std::uint8_t> changeController(const UnitIdentity& controller);
+    // How many controllers were taken off the lead before the one on it now.
+    std::uint32_t controllersTakenOff() const { return controllersTakenOff_; }
     // The last request was taken and will never be answered (a Silent fault): a host that can
     // block leaves the reader waiting; one that cannot fails the read.
     bool silent() const { return silent_; }
@@ -94,6 +100,7 @@ private:
     std::uint32_t writePosition_ = 0;
     std::uint32_t blocksWritten_ = 0;
     std::vector<std::uint8_t> flash_;
+    std::uint32_t controllersTakenOff_ = 0;
 
     std::uint32_t exchanges_ = 0;
     std::uint32_t blockRequests_ = 0;

@@ -101,11 +101,11 @@ bool applyFaultKey(const std::string& key, const std::string& value, std::vector
     return true;
 }
 
-}
-
-bool parseUnitDescription(const std::string& text, UnitDescription& description, std::string& error)
+// Hands each key=value pair of a comma-separated text to take, which says whether it could use
+// it; the first pair it cannot use ends the walk with a message in error.
+template <typename Take>
+bool eachPair(const std::string& text, std::string& error, Take take)
 {
-    description = UnitDescription{};
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find(',', start);
@@ -116,17 +116,41 @@ bool parseUnitDescription(const std::string& text, UnitDescription& description,
         std::size_t equals = pair.find('=');
         std::string key = pair.substr(0, equals);
         std::string value = equals == std::string::npos ? "" : pair.substr(equals + 1);
+        if (!take(key, value)) {
+            error = "cannot use '" + pair + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+}
+
+bool parseUnitDescription(const std::string& text, UnitDescription& description, std::string& error)
+{
+    description = UnitDescription{};
+    return eachPair(text, error, [&](const std::string& key, const std::string& value) {
         std::uint32_t number = 0;
         bool known = false;
         if (parseNumber(value, number) && applyIdentityKey(key, number, description.identity, known))
-            continue;
-        if (!known && (applyFaultKey(key, value, description.faults) ||
-                       applyLinkFaultKey(key, value, description.linkFaults)))
-            continue;
-        error = "cannot use '" + pair + "'";
-        return false;
-    }
-    return true;
+            return true;
+        return !known && (applyFaultKey(key, value, description.faults) ||
+                          applyLinkFaultKey(key, value, description.linkFaults));
+    });
+}
+
+bool parseControllerChange(const std::string& text, UnitIdentity& identity, std::string& error)
+{
+    UnitIdentity changed = identity;
+    bool parsed = eachPair(text, error, [&](const std::string& key, const std::string& value) {
+        std::uint32_t number = 0;
+        bool known = false;
+        bool controllerKey = key == "state" || key == "type" || key == "esc" || key == "loader";
+        return controllerKey && parseNumber(value, number) && applyIdentityKey(key, number, changed, known);
+    });
+    if (parsed)
+        identity = changed;
+    return parsed;
 }
 
 bool parseUnitList(const char* text, std::vector<UnitDescription>& units, std::string& error)

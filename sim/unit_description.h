@@ -46,6 +46,11 @@ struct UnitDescription {
 // An empty text is the default unit. Returns false, with a message in error, on anything unknown.
 bool parseUnitDescription(const std::string& text, UnitDescription& description, std::string& error);
 
+// Another controller on a unit's lead: the keys state, type, esc and loader, in the notation of a
+// unit description, replace those of identity; keys left out keep their values, state=2 is a lead
+// with no controller on it. False, with a message in error, on any other key or a value out of range.
+bool parseControllerChange(const std::string& text, UnitIdentity& identity, std::string& error);
+
 // Units separated by ';'. "none" is no unit; an unset variable (null) is one default unit.
 bool parseUnitList(const char* text, std::vector<UnitDescription>& units, std::string& error);
 

@@ -98,6 +98,13 @@ std::string controlAnswer(const std::string& request, bool& stop)
         stop = true;
         return detachAllUnits() ? "ok" : "error a unit's device could not be removed (see the host's log)";
     }
+    if (verb == "controller") {
+        std::size_t keysAt = argument.find(' ');
+        if (keysAt == std::string::npos || !parseNumber(argument.substr(0, keysAt), number))
+            return "error unknown request '" + request + "'";
+        return changeController(number, argument.substr(keysAt + 1), error) ? "ok " + std::to_string(number)
+                                                                            : "error " + error;
+    }
     if (!parseNumber(argument, number))
         return "error unknown request '" + request + "'";
     if (verb == "detach")

@@ -275,13 +275,37 @@ void HostUnit::saveFlash()
     EnterCriticalSection(&lock_);
     std::vector<std::uint8_t> flash = unit_.flash();
     LeaveCriticalSection(&lock_);
-    std::wstring name = outFolder_ + L"\\unit-" + std::to_wstring(number_) + L".flash.bin";
-    HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    saveBytes(L"unit-" + std::to_wstring(number_) + L".flash.bin", flash);
+}
+
+bool HostUnit::changeController(const std::string& keys, std::string& error)
+{
+    EnterCriticalSection(&lock_);
+    sim::UnitIdentity controller = unit_.identity();
+    bool changed = sim::parseControllerChange(keys, controller, error);
+    std::uint32_t takenOffBefore = unit_.controllersTakenOff();
+    std::vector<std::uint8_t> takenOff;
+    if (changed)
+        takenOff = unit_.changeController(controller);
+    LeaveCriticalSection(&lock_);
+    if (!changed)
+        return false;
+    saveBytes(L"unit-" + std::to_wstring(number_) + L".controller-" + std::to_wstring(takenOffBefore) + L".flash.bin",
+              takenOff);
+    saveFlash();
+    logLine("unit " + std::to_string(number_) + ": another controller on the lead: " + keys);
+    return true;
+}
+
+void HostUnit::saveBytes(const std::wstring& name, const std::vector<std::uint8_t>& bytes) const
+{
+    std::wstring path = outFolder_ + L"\\" + name;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;
-    WriteFile(file, flash.data(), static_cast<DWORD>(flash.size()), &written, nullptr);
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
 }
 

@@ -27,6 +27,9 @@ public:
     void leave() { leaving_ = true; }       // the device is being removed: its driver lets go
     void stop();                            // the pipe closes; the flash is saved
     void saveFlash();
+    // Another controller on the unit's lead (keys as parseControllerChange takes them); the one
+    // taken off is saved as unit-<n>.controller-<k>.flash.bin. False, with error, on a bad key.
+    bool changeController(const std::string& keys, std::string& error);
 
     int number() const { return number_; }
     const std::wstring& instanceId() const { return instanceId_; }
@@ -42,6 +45,7 @@ private:
     void record(const sim::TranscriptEntry& entry, const char* linkNote);
     void goAway(const std::string& why);    // logged, and the unit is removed
     void pullOutOnce();                     // the unit is removed, the first time only
+    void saveBytes(const std::wstring& name, const std::vector<std::uint8_t>& bytes) const;
 
     int number_;
     std::wstring instanceId_;

@@ -150,6 +150,20 @@ bool detachAllUnits()
     return allRemoved;
 }
 
+bool changeController(int number, const std::string& keys, std::string& error)
+{
+    AcquireSRWLockShared(&registryLock);
+    HostUnit* found = nullptr;
+    for (const auto& unit : attached)
+        if (unit->number() == number)
+            found = unit.get();
+    bool changed = found != nullptr && found->changeController(keys, error);
+    ReleaseSRWLockShared(&registryLock);
+    if (found == nullptr)
+        error = "no unit " + std::to_string(number) + " is attached";
+    return changed;
+}
+
 int attachedUnits()
 {
     AcquireSRWLockShared(&registryLock);

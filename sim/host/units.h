@@ -20,6 +20,10 @@ void detachUnitLater(int number);           // for a unit's own thread, which ca
 // false when a device could not be removed (each is logged).
 bool detachAllUnits();
 
+// Puts another controller on unit n's lead (keys as parseControllerChange takes them); false, with
+// the reason in error, when n is not attached or a key cannot be used.
+bool changeController(int number, const std::string& keys, std::string& error);
+
 // The number of units attached now.
 int attachedUnits();
 // How many handles the updater holds open on unit n; -1 with the reason in error when n is not

@@ -124,9 +124,12 @@ TEST(SimulatedUnit, RefusesABlockUntilLockedUnprotectedErasedAndAddressed)
         const char* name;
         std::vector<Bytes> before;
         std::uint32_t refusal;
+        bool leadMoved = false;             // then the lead goes to another controller
     };
     const Case cases[] = {
         {"nothing before", {}, sim::errorNotLocked},
+        // The unit stays locked; the new controller's flash is protected and not erased.
+        {"another controller after the address", {lock, lift, erase, address}, sim::errorWriteProtected, true},
         {"locked only", {lock}, sim::errorWriteProtected},
         {"not erased", {lock, lift}, sim::errorNotErased},
         {"no address", {lock, lift, erase}, sim::errorNoAddress},
@@ -136,6 +139,11 @@ TEST(SimulatedUnit, RefusesABlockUntilLockedUnprotectedErasedAndAddressed)
         sim::SimulatedUnit unit;
         for (const auto& step : c.before)
             EXPECT_TRUE(carriedOut(unit, step));
+        if (c.leadMoved) {
+            std::vector<std::uint8_t> takenOff = unit.changeController({});
+            EXPECT_EQ(0xFF, takenOff[0]) << "the controller taken off keeps its erased flash";
+            EXPECT_EQ(0x5A, unit.flash()[0]) << "the new one has its own";
+        }
         EXPECT_EQ(c.refusal, errorCode(transact(unit, block)));
         EXPECT_EQ(0u, unit.blocksWritten());
     }
