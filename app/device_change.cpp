@@ -72,12 +72,9 @@ void keep(WPARAM event, const DEV_BROADCAST_DEVICEINTERFACE_W& broadcast)
     kept.path[0] = L'\0';                  // no terminator within reach
 }
 
-void onArrival()
+void showArrival(ClassificationOutcome outcome)
 {
-    if (ConnectedUnit.handle != INVALID_HANDLE_VALUE)
-        return;                             // an arrival never disturbs a held unit
-    // The broadcast's path is not used: the first unit present is the one taken.
-    switch (classifyDevice(openDevice())) {
+    switch (outcome) {
     case ClassificationOutcome::NoUnit:
         // Nothing is shown; a unit that failed identification is not kept invisibly.
         closeDevice();
@@ -92,6 +89,14 @@ void onArrival()
     case ClassificationOutcome::RecognisedOnly: break;
     case ClassificationOutcome::Incompatible: rejectIncompatible(); break;
     }
+}
+
+void onArrival()
+{
+    if (ConnectedUnit.handle != INVALID_HANDLE_VALUE)
+        return;                             // an arrival never disturbs a held unit
+    // The broadcast's path is not used: the first unit present is the one taken.
+    showArrival(classifyDevice(openDevice()));
 }
 
 void onRemoval(const WCHAR* path, std::size_t room)
@@ -139,4 +144,14 @@ void actOnKeptDeviceChanges()
     keptCount = 0;
     nextToAct = 0;
     actingOnKept = false;
+}
+
+void showChangedController(ClassificationOutcome outcome)
+{
+    enableUpdate(FALSE);
+    if (outcome == ClassificationOutcome::RecognisedOnly)
+        clearHint();
+    showArrival(outcome);
+    if (outcome != ClassificationOutcome::Accepted)
+        refreshVersionPanel();              // an accepted one has had its panel rebuilt already
 }

@@ -33,3 +33,8 @@ void setHint(UINT messageId)
     loadMessage(messageId, message);
     SetWindowTextW(GetDlgItem(mainWindow, IDC_HINT), message);
 }
+
+void clearHint()
+{
+    SetWindowTextW(GetDlgItem(mainWindow, IDC_HINT), L"");
+}

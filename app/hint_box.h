@@ -8,3 +8,6 @@ void showHint(UINT messageId);
 
 // The message alone.
 void setHint(UINT messageId);
+
+// Nothing in the box, as at dialog start.
+void clearHint();

@@ -1,6 +1,7 @@
 // The nine commands of the unit. Each returns a result code (result_codes.h).
 #pragma once
 
+#include "connected_unit.h"
 #include "exchange.h"
 #include "protocol.h"
 
@@ -8,12 +9,12 @@ enum LockAction : BYTE { lockRelease = 0x00, lockEngage = 0x01 };
 enum ProtectionAction : BYTE { protectionLift = 0x00, protectionRestore = 0x01 };
 
 // Identification commands: they exchange in the caller's buffer and store what the reply
-// carries in ConnectedUnit. ReadTargetIdentity sets only bytes 0 and 1 of its request, so the
+// carries in into (ConnectedUnit, or a scratch record when the unit is identified again). ReadTargetIdentity sets only bytes 0 and 1 of its request, so the
 // rest goes out as the previous reply left it.
-int GetStatus(BYTE (&report)[reportBufferSize]);
-int ReadMemory(BYTE (&report)[reportBufferSize]);
-int ReadTargetInfo(BYTE (&report)[reportBufferSize]);
-int ReadTargetIdentity(BYTE (&report)[reportBufferSize]);
+int GetStatus(BYTE (&report)[reportBufferSize], ConnectedUnitRecord& into);
+int ReadMemory(BYTE (&report)[reportBufferSize], ConnectedUnitRecord& into);
+int ReadTargetInfo(BYTE (&report)[reportBufferSize], ConnectedUnitRecord& into);
+int ReadTargetIdentity(BYTE (&report)[reportBufferSize], ConnectedUnitRecord& into);
 
 // Update commands.
 int SetSystemLock(LockAction action);

@@ -1,4 +1,5 @@
-// The commands identification sends: they store what each reply carries in ConnectedUnit.
+// The commands identification sends: they store what each reply carries in the record given,
+// ConnectedUnit when the unit is opened.
 #include "commands.h"
 
 #include "connected_unit.h"
@@ -13,18 +14,18 @@ constexpr BYTE getStatusLength = 0x00;
 constexpr BYTE readMemoryLength = 0x0C;
 constexpr BYTE readTargetInfoLength = 0x08;
 
-void storeNormalStatus(const BYTE (&report)[reportBufferSize])
+void storeNormalStatus(const BYTE (&report)[reportBufferSize], ConnectedUnitRecord& into)
 {
-    ConnectedUnit.targetState = readReportWord(report, 4);
-    ConnectedUnit.targetStateExtra = readReportWord(report, 6);
-    ConnectedUnit.unitFirmwareVersion = readReportLong(report, 8);
-    ConnectedUnit.unitStatusExtra = readReportLong(report, 12);
+    into.targetState = readReportWord(report, 4);
+    into.targetStateExtra = readReportWord(report, 6);
+    into.unitFirmwareVersion = readReportLong(report, 8);
+    into.unitStatusExtra = readReportLong(report, 12);
 }
 
-void storeLoaderStatus(const BYTE (&report)[reportBufferSize])
+void storeLoaderStatus(const BYTE (&report)[reportBufferSize], ConnectedUnitRecord& into)
 {
     // In loader mode the fields follow each other without gaps.
-    UnitLoaderInfo& info = ConnectedUnit.unitLoaderInfo;
+    UnitLoaderInfo& info = into.unitLoaderInfo;
     info.loaderByte1 = report[4];
     info.loaderWord = readReportWord(report, 5);
     info.loaderLong1 = readReportLong(report, 7);
@@ -34,7 +35,7 @@ void storeLoaderStatus(const BYTE (&report)[reportBufferSize])
 
 }
 
-int GetStatus(BYTE (&report)[reportBufferSize])
+int GetStatus(BYTE (&report)[reportBufferSize], ConnectedUnitRecord& into)
 {
     prepareRequest(report, cmdGetStatus, getStatusLength);
     int result = sendCommand(report);
@@ -42,15 +43,15 @@ int GetStatus(BYTE (&report)[reportBufferSize])
         return result;
 
     // The error flag is not examined: whatever comes back is the status.
-    ConnectedUnit.unitBootMode = report[statusOffset];
-    if (ConnectedUnit.unitBootMode == 0)
-        storeNormalStatus(report);
+    into.unitBootMode = report[statusOffset];
+    if (into.unitBootMode == 0)
+        storeNormalStatus(report, into);
     else
-        storeLoaderStatus(report);
+        storeLoaderStatus(report, into);
     return resultSuccess;
 }
 
-int ReadMemory(BYTE (&report)[reportBufferSize])
+int ReadMemory(BYTE (&report)[reportBufferSize], ConnectedUnitRecord& into)
 {
     prepareRequest(report, cmdReadMemory, readMemoryLength);
     writeReportLong(report, payloadOffset, unitVersionAddress);
@@ -58,12 +59,12 @@ int ReadMemory(BYTE (&report)[reportBufferSize])
     if (result != resultSuccess)
         return result;
 
-    ConnectedUnit.unitFirmwareVersion = readReportLong(report, 8);
-    ConnectedUnit.unitStatusExtra = readReportLong(report, 12);
+    into.unitFirmwareVersion = readReportLong(report, 8);
+    into.unitStatusExtra = readReportLong(report, 12);
     return resultSuccess;
 }
 
-int ReadTargetInfo(BYTE (&report)[reportBufferSize])
+int ReadTargetInfo(BYTE (&report)[reportBufferSize], ConnectedUnitRecord& into)
 {
     prepareRequest(report, cmdReadTargetInfo, readTargetInfoLength);
     writeReportLong(report, payloadOffset, targetInfoRequestLength);
@@ -75,11 +76,11 @@ int ReadTargetInfo(BYTE (&report)[reportBufferSize])
     // An error reply, even one whose code is zero, carries no information block.
     if (replyHasErrorFlag(report))
         return replyErrorCode16(report);
-    std::memcpy(&ConnectedUnit.targetInfo, report + payloadOffset, sizeof ConnectedUnit.targetInfo);
+    std::memcpy(&into.targetInfo, report + payloadOffset, sizeof into.targetInfo);
     return resultSuccess;
 }
 
-int ReadTargetIdentity(BYTE (&report)[reportBufferSize])
+int ReadTargetIdentity(BYTE (&report)[reportBufferSize], ConnectedUnitRecord& into)
 {
     // Built on top of the previous reply: the unit's firmware has only ever been sent the
     // request this way, so bytes 2..59 are left as they came in.
@@ -91,6 +92,6 @@ int ReadTargetIdentity(BYTE (&report)[reportBufferSize])
 
     if (replyHasErrorFlag(report))
         return replyErrorCode16(report);
-    std::memcpy(&ConnectedUnit.targetIdentity, report + payloadOffset, sizeof ConnectedUnit.targetIdentity);
+    std::memcpy(&into.targetIdentity, report + payloadOffset, sizeof into.targetIdentity);
     return resultSuccess;
 }

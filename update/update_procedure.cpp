@@ -8,6 +8,7 @@
 #include "failure_report.h"
 #include "firmware_version.h"
 #include "hint_box.h"
+#include "identification.h"
 #include "image_catalogue.h"
 #include "messages.h"
 #include "pacing.h"
@@ -139,6 +140,21 @@ bool sendBlocks(const FirmwareImage& image, UpdateFailure& failure)
     return true;
 }
 
+enum class ControllerCheck { Same, Changed, Failed };
+
+// The lead may have gone to another controller since the window showed this one: no device
+// change tells of that, so the controller is identified again before the first command that
+// writes. A unit pulled out during a box is not asked: the lock fails for it without a code line.
+ControllerCheck checkController(UpdateFailure& failure)
+{
+    if (ConnectedUnit.handle == INVALID_HANDLE_VALUE)
+        return ControllerCheck::Same;
+    bool changed = false;
+    if (failed(identifyAgain(changed), IDS_FAIL_NO_UNIT, failure))
+        return ControllerCheck::Failed;
+    return changed ? ControllerCheck::Changed : ControllerCheck::Same;
+}
+
 // Lock, unprotect, erase, address, blocks: on a failure the unit is left as it is, locked and
 // perhaps erased, for the user to try again.
 bool writeFirmware(const FirmwareImage& image, UpdateFailure& failure)
@@ -187,9 +203,16 @@ void runUpdate()
     UpdateFailure failure = {};
     beginUpdateInProgress();
     beginPrecisePacing();
-    bool written = writeFirmware(image, failure);
+    ControllerCheck check = checkController(failure);
+    bool written = check == ControllerCheck::Same && writeFirmware(image, failure);
     endPrecisePacing();
     endUpdateInProgress();
+    if (check == ControllerCheck::Changed) {
+        // Nothing was written: the controller now attached is shown, to be confirmed anew.
+        showChangedController(classifyDevice(resultSuccess));
+        actOnKeptDeviceChanges();
+        return;
+    }
     if (!written) {
         failUpdate(failure);                // acts on the kept device changes before its box
         return;

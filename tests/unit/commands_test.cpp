@@ -222,10 +222,10 @@ TEST_F(CommandTest, WithNoUnitOpenEveryCommandReturnsMinusOneUnsent)
     std::size_t exchanges = unit().transcript().size();
     BYTE buffer[60] = {};
     const Command identification[] = {
-        {"GetStatus", [&] { return GetStatus(buffer); }},
-        {"ReadMemory", [&] { return ReadMemory(buffer); }},
-        {"ReadTargetInfo", [&] { return ReadTargetInfo(buffer); }},
-        {"ReadTargetIdentity", [&] { return ReadTargetIdentity(buffer); }},
+        {"GetStatus", [&] { return GetStatus(buffer, ConnectedUnit); }},
+        {"ReadMemory", [&] { return ReadMemory(buffer, ConnectedUnit); }},
+        {"ReadTargetInfo", [&] { return ReadTargetInfo(buffer, ConnectedUnit); }},
+        {"ReadTargetIdentity", [&] { return ReadTargetIdentity(buffer, ConnectedUnit); }},
     };
     for (const Command& command : everyUpdateCommand) {
         SCOPED_TRACE(command.name);

@@ -25,19 +25,19 @@ TEST_F(AppTest, EachFailingStepShowsItsTextAndCodeAndLeavesTheRetryHint)
         sim::FaultRule fault;
         unsigned text;
         std::wstring line;                  // empty: no code line
-        std::size_t requestsMade;           // after identification, the failed one included
+        std::size_t requestsMade;           // after start-up, the three of identifying again and the failed one included
     };
     const Case cases[] = {
-        {"lock not confirmed", onCommand(0x0B, statusByte(0x00)), 40026, codeLine(L"0000065b", L"00000000"), 1},
-        {"unprotect refused", onCommand(0x20, errorReply(7)), 40027, codeLine(L"00000007", L"00000000"), 2},
-        {"unprotect not confirmed", onCommand(0x20, statusByte(0x01)), 40027, codeLine(L"0000065b", L"00000000"), 2},
-        {"erase refused", onCommand(0x1E, errorReply(5)), 40028, codeLine(L"00000005", L"00000000"), 3},
+        {"lock not confirmed", onCommand(0x0B, statusByte(0x00)), 40026, codeLine(L"0000065b", L"00000000"), 4},
+        {"unprotect refused", onCommand(0x20, errorReply(7)), 40027, codeLine(L"00000007", L"00000000"), 5},
+        {"unprotect not confirmed", onCommand(0x20, statusByte(0x01)), 40027, codeLine(L"0000065b", L"00000000"), 5},
+        {"erase refused", onCommand(0x1E, errorReply(5)), 40028, codeLine(L"00000005", L"00000000"), 6},
         {"address not written", onCommand(0x1F, transportFault(sim::FaultKind::WriteFails)), 40008,
-         codeLine(L"fffffffe", L"0000001f"), 4},
+         codeLine(L"fffffffe", L"0000001f"), 7},
         {"block reply not read", {sim::FaultTrigger::Block, 3, transportFault(sim::FaultKind::ReadFails)}, 40009,
-         codeLine(L"fffffffd", L"0000001f"), 7},
+         codeLine(L"fffffffd", L"0000001f"), 10},
         {"unplugged at block 100", {sim::FaultTrigger::Block, 100, transportFault(sim::FaultKind::Unplug)}, 40009,
-         codeLine(L"fffffffe", L"0000048f"), 104},
+         codeLine(L"fffffffe", L"0000048f"), 107},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

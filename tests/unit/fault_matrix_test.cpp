@@ -2,6 +2,7 @@
 // what the user is shown, what the unit was sent, and that nothing is left behind.
 #include "update_fixture.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace {
@@ -53,39 +54,50 @@ const IdentificationRow identificationRows[] = {
      {NoUnit, NoUnit, NoUnit, Incompatible, NoUnit, Incompatible, Ready, Ready}},
 };
 
-// The update of the default unit: identification is exchanges 1 to 3, then lock, unprotect,
-// erase, address, 2,048 blocks, restore and release.
-constexpr std::uint32_t lockExchange = 4;
-constexpr std::uint32_t firstBlockExchange = 8;
+// The update of the default unit: identification is exchanges 1 to 3, the same three again
+// right before the lock, then lock, unprotect, erase, address, 2,048 blocks, restore and release.
+constexpr std::uint32_t identifiedAgainExchange = 4;
+constexpr std::uint32_t lockExchange = 7;
+constexpr std::uint32_t firstBlockExchange = 11;
 constexpr std::uint32_t blocks = 2048;
 constexpr std::uint32_t releaseExchange = firstBlockExchange + blocks + 1;
 constexpr std::uint32_t succeeds = 0;       // a code of 0 never fails an update
 constexpr std::uint32_t fromTransfer = 1;   // the transfer's own result: -2 written, -3 read
+constexpr std::uint32_t shownAgain = 2;     // the answer reads as another controller: it is shown, not written
 
 struct UpdateRow {
     const char* name;
     std::uint32_t exchange;
+    const IdentificationRow* again;         // an exchange of identification: the row it repeats
     unsigned text;                          // the failure text; 0: nothing can fail here
     std::uint8_t wrongStatus;
     std::uint32_t codes[columnCount];       // what the box shows as the code, or succeeds
 };
 
 constexpr std::uint32_t t = fromTransfer;
+constexpr std::uint32_t shown = shownAgain;
 const UpdateRow updateRows[] = {
+    // Identified again: an error reply without a code, or one whose low half is zero, carries no
+    // block, and GetStatus takes whatever comes back as the status.
+    {"AgainGetStatus", identifiedAgainExchange, &identificationRows[0], 40022, 0x01, {t, t, t, shown, shown, shown, shown, succeeds}},
+    {"AgainReadTargetInfo", identifiedAgainExchange + 1, &identificationRows[2], 40022, 0x01,
+     {t, t, t, shown, 0x0105, shown, succeeds, succeeds}},
+    {"AgainReadTargetIdentity", identifiedAgainExchange + 2, &identificationRows[3], 40022, 0x01,
+     {t, t, t, shown, 0x0105, shown, succeeds, succeeds}},
     // Only byte 3 confirms the lock: a refusal's byte 3 is 0, but a unit that engaged the lock
     // and flags code 0 still says 1 there.
-    {"Lock", lockExchange, 40026, 0x00, {t, t, t, succeeds, 1627, 1627, 1627, succeeds}},
-    {"Unprotect", lockExchange + 1, 40027, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, 1627, succeeds}},
-    {"Erase", lockExchange + 2, 40028, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
-    {"Address", lockExchange + 3, 40008, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
-    {"FirstBlock", firstBlockExchange, 40009, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
-    {"MiddleBlock", firstBlockExchange + blocks / 2, 40009, 0x01,
+    {"Lock", lockExchange, nullptr, 40026, 0x00, {t, t, t, succeeds, 1627, 1627, 1627, succeeds}},
+    {"Unprotect", lockExchange + 1, nullptr, 40027, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, 1627, succeeds}},
+    {"Erase", lockExchange + 2, nullptr, 40028, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
+    {"Address", lockExchange + 3, nullptr, 40008, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
+    {"FirstBlock", firstBlockExchange, nullptr, 40009, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
+    {"MiddleBlock", firstBlockExchange + blocks / 2, nullptr, 40009, 0x01,
      {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
-    {"LastBlock", firstBlockExchange + blocks - 1, 40009, 0x01,
+    {"LastBlock", firstBlockExchange + blocks - 1, nullptr, 40009, 0x01,
      {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
     // The closing commands report nothing: the firmware is in.
-    {"Restore", releaseExchange - 1, 0, 0x00, {succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds}},
-    {"Release", releaseExchange, 0, 0x01, {succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds}},
+    {"Restore", releaseExchange - 1, nullptr, 0, 0x00, {succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds}},
+    {"Release", releaseExchange, nullptr, 0, 0x01, {succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds}},
 };
 
 template <typename Row>
@@ -125,6 +137,13 @@ void PrintTo(const Cell<Row>& cell, std::ostream* os)
     *os << cell.row->name << " / " << columns[cell.column].name;
 }
 
+// Identification stops at a failed exchange and at a refused information block; a unit in its
+// loader is asked for its version, a controller that is not updatable for nothing more.
+std::size_t exchangesOf(const IdentificationRow& row, Screen screen)
+{
+    return screen == NoUnit ? row.exchange : screen == NoController ? 1u : row.loaderMode || screen == WrongMode ? 2u : 3u;
+}
+
 std::wstring hex8(std::uint32_t value)
 {
     wchar_t text[16];
@@ -134,20 +153,15 @@ std::wstring hex8(std::uint32_t value)
 
 }
 
-class IdentificationFaults : public AppTest, public ::testing::WithParamInterface<Cell<IdentificationRow>> {};
-class UpdateFaults : public AppTest, public ::testing::WithParamInterface<Cell<UpdateRow>> {};
+class FaultMatrix : public AppTest {
+protected:
+    static void expectScreen(Screen screen, std::size_t boxesBefore);
+};
 
-TEST_P(IdentificationFaults, StartUpShowsWhatTheUnitAnswered)
+// What the window shows for a unit identified with the screen's answers; boxesBefore: the boxes
+// the test's own steps brought up before.
+void FaultMatrix::expectScreen(Screen screen, std::size_t boxesBefore)
 {
-    const IdentificationRow& row = *GetParam().row;
-    Column column = GetParam().column;
-    Screen screen = row.screens[column];
-    sim::UnitIdentity identity;
-    identity.bootMode = row.loaderMode ? 0x01 : 0x00;
-    win32double::HidInterface& device = win32double::attachUnit(identity);
-    device.unit->addFault({sim::FaultTrigger::Exchange, row.exchange, faultOf(column, row.wrongStatus)});
-    runUpdater();
-
     bool ready = screen == Ready || screen == ReadyWithoutInfo;
     const std::map<Screen, std::wstring> hints = {
         {Ready, message(40000)},
@@ -164,18 +178,28 @@ TEST_P(IdentificationFaults, StartUpShowsWhatTheUnitAnswered)
     EXPECT_EQ(screen == Ready ? L"1.16" : screen == ReadyWithoutInfo ? L"0.0" : L"0.0.0",
               win32double::controlText(40015));
     EXPECT_EQ(ready, win32double::controlEnabled(40015));
-    ASSERT_EQ(screen == Incompatible ? 1u : 0u, win32double::messageBoxes().size());
+    ASSERT_EQ(boxesBefore + (screen == Incompatible ? 1u : 0u), win32double::messageBoxes().size());
     if (screen == Incompatible) {
-        EXPECT_EQ(0x40u, win32double::messageBoxes()[0].flags);
+        EXPECT_EQ(0x40u, win32double::messageBoxes()[boxesBefore].flags);
     }
+}
 
-    // Identification stops at a failed exchange and at a refused information block; a unit in
-    // its loader is asked for its version, a controller that is not updatable for nothing more.
-    std::size_t exchanges = device.unit->transcript().size();
-    std::size_t expected = screen == NoUnit ? row.exchange : screen == NoController ? 1u
-                           : row.loaderMode || screen == WrongMode                ? 2u
-                                                                                  : 3u;
-    EXPECT_EQ(expected, exchanges);
+class IdentificationFaults : public FaultMatrix, public ::testing::WithParamInterface<Cell<IdentificationRow>> {};
+class UpdateFaults : public FaultMatrix, public ::testing::WithParamInterface<Cell<UpdateRow>> {};
+
+TEST_P(IdentificationFaults, StartUpShowsWhatTheUnitAnswered)
+{
+    const IdentificationRow& row = *GetParam().row;
+    Column column = GetParam().column;
+    Screen screen = row.screens[column];
+    sim::UnitIdentity identity;
+    identity.bootMode = row.loaderMode ? 0x01 : 0x00;
+    win32double::HidInterface& device = win32double::attachUnit(identity);
+    device.unit->addFault({sim::FaultTrigger::Exchange, row.exchange, faultOf(column, row.wrongStatus)});
+    runUpdater();
+
+    expectScreen(screen, 0);
+    EXPECT_EQ(exchangesOf(row, screen), device.unit->transcript().size());
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryExchange, IdentificationFaults,
@@ -203,7 +227,7 @@ TEST_P(UpdateFaults, UpdateEndsAsTheUnitAnsweredAndARePlugUpdatesCleanly)
     runUpdater([&] {
         SetLastError(0);
         win32double::pressButton(1002);
-        if (code == succeeds)
+        if (code == succeeds || code == shownAgain)
             return;
         // The failed update let the unit go and says so.
         EXPECT_EQ(INVALID_HANDLE_VALUE, ConnectedUnit.handle);
@@ -221,6 +245,17 @@ TEST_P(UpdateFaults, UpdateEndsAsTheUnitAnsweredAndARePlugUpdatesCleanly)
     });
 
     const auto& boxes = win32double::messageBoxes();
+    if (code == shownAgain) {
+        // Identified as start-up identifies, and nothing sent after it.
+        Screen screen = row.again->screens[column];
+        EXPECT_EQ(identifiedAgainExchange - 1 + exchangesOf(*row.again, screen), device.unit->transcript().size());
+        EXPECT_TRUE(std::all_of(device.unit->flash().begin(), device.unit->flash().end(),
+                                [](std::uint8_t byte) { return byte == 0x5A; }))
+            << "the controller keeps its old firmware";
+        // As start-up shows a unit that answers so; the warning was the one box before.
+        expectScreen(screen, 1);
+        return;
+    }
     const auto& flash = (code == succeeds ? device : *again).unit->flash();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin())) << "the controller holds the image";
     EXPECT_EQ(message(40032), win32double::controlText(40004));

@@ -36,7 +36,8 @@ const Lines startUp = {"DialogBoxIndirectParamW", "SetWindowTextW dialog", "SetW
                        "SetWindowTextW 1005",     "SetWindowTextW 40011",  "RegisterDeviceNotificationW"};
 Lines opened(const std::string& path, const Lines& identification = identified)
 {
-    return Lines{"CreateFileW " + path, "SetupDiDestroyDeviceInfoList", "HidD_FreePreparsedData"} + identification;
+    return Lines{"CreateFileW " + path, "SetupDiDestroyDeviceInfoList", "HidD_FreePreparsedData", "HidD_FlushQueue"} +
+           identification;
 }
 const Lines nothingFound = {"SetupDiDestroyDeviceInfoList"};
 const Lines instructedHint = {"SetWindowTextW 40004", "SetWindowTextW 40004"};     // status, then instructions
@@ -70,7 +71,14 @@ const Lines raised = {"SetWindowPos dialog", "SetWindowPos msctls_progress32"};
 const Lines updateBegins = {"SetThreadExecutionState 0x80000001", "ShutdownBlockReasonCreate dialog", "timeBeginPeriod 1"};
 const Lines updateEnds = {"timeEndPeriod 1", "ShutdownBlockReasonDestroy dialog", "SetThreadExecutionState 0x80000000"};
 
-// Lock, unprotect, erase (its own second inside the exchange, then four and the address's lead
+// Identified again right before the first command that writes: a report left from before is
+// dropped, then the same exchanges as at opening.
+Lines identifiedAgain(const Lines& identification = identified)
+{
+    return Lines{"HidD_FlushQueue"} + identification;
+}
+
+// Identified again, then lock, unprotect, erase (its own second inside the exchange, then four and the address's lead
 // as one gap), address, each with its waits; the progress window created and raised, then raised
 // once more with both shown after the first block, since the main window is in the foreground.
 // A failing block ends the transfer at once, without a wait.
@@ -80,7 +88,7 @@ const Lines closingCommands = exchange("0x20") + exchange("0x0b");
 Lines blockTransfer(std::size_t failingBlock = 0, const Lines& failingExchange = {"WriteFile 0x1b 60", "ReadFile 60 failed"},
                     const Lines& closing = closingCommands)
 {
-    Lines lines = updateBegins + exchange("0x0b") + wait(20) + exchange("0x20") + wait(20) +
+    Lines lines = updateBegins + identifiedAgain() + exchange("0x0b") + wait(20) + exchange("0x20") + wait(20) +
                   Lines{"WriteFile 0x1e 60", "Sleep 1000", "ReadFile 60"} + wait(4000 + 20) + exchange("0x1f") +
                   wait(20) + Lines{"CreateWindowExW msctls_progress32"} + raised;
     for (std::size_t block = 1; block <= imageBlocks; ++block) {
@@ -145,6 +153,53 @@ void runWith(std::function<void()> script)
         win32double::pressButton(2);
     });
     wWinMain(win32double::moduleInstance(), nullptr, const_cast<LPWSTR>(L""), 1);
+}
+
+// What the window shows for the controller found in place of the confirmed one.
+enum class Shown { Ready, RecognisedOnly, Incompatible, NoController, WrongMode };
+
+// The held unit's lead goes to another controller after start-up, with no device change; Update
+// and OK find it before anything is written and show it as its arrival would, hint included.
+Lines changedBehindTheUnit(const std::function<void(sim::SimulatedUnit&)>& change, Shown shown,
+                           const Lines& identification = identified)
+{
+    win32double::HidInterface& device = win32double::attachUnit();
+    std::string unit = narrow(device.path);
+    runWith([&] {
+        change(*device.unit);
+        win32double::pressButton(1002);
+    });
+    const std::map<Shown, std::wstring> hints = {
+        {Shown::Ready, expected::messageText(40000, english)},
+        {Shown::RecognisedOnly, L""},
+        {Shown::Incompatible, expected::instructedHintText(40035, english)},
+        {Shown::NoController, expected::instructedHintText(40016, english)},
+        {Shown::WrongMode, expected::instructedHintText(40015, english)},
+    };
+    EXPECT_EQ(hints.at(shown), win32double::controlText(40004));
+    EXPECT_EQ(shown == Shown::Ready, win32double::controlEnabled(1002));
+    EXPECT_EQ(shown == Shown::Incompatible ? 2u : 1u, win32double::messageBoxes().size())
+        << "the warning, and the incompatibility box where it belongs: no failure box";
+    const std::map<Shown, Lines> reactions = {
+        {Shown::Ready, hint + filledPanel + updateOn + closeWindow(unit)},
+        {Shown::RecognisedOnly, hint + filledPanel + closeWindow(unit)},
+        {Shown::Incompatible, updateOff + closed(unit) + Lines{"MessageBoxW"} + instructedHint + emptyPanel + closeWindow("")},
+        {Shown::NoController, updateOff + closed(unit) + instructedHint + emptyPanel + closeWindow("")},
+        {Shown::WrongMode, updateOff + closed(unit) + instructedHint + emptyPanel + closeWindow("")},
+    };
+    return startUp + opened(unit) + hint + updateOn + filledPanel + Lines{"MessageBoxW"} + updateBegins +
+           identifiedAgain(identification) + updateEnds + updateOff + reactions.at(shown);
+}
+
+std::function<void(sim::SimulatedUnit&)> controller(std::uint32_t type, std::uint16_t esc = 0x0110,
+                                                    std::uint32_t loader = 0x102, std::uint16_t state = 3)
+{
+    sim::UnitIdentity identity;
+    identity.deviceTypeCode = type;
+    identity.escFirmwareVersion = esc;
+    identity.bootloaderVersion = loader;
+    identity.targetState = state;
+    return [identity](sim::SimulatedUnit& unit) { unit.changeController(identity); };
 }
 
 const PathCase paths[] = {
@@ -259,6 +314,25 @@ const PathCase paths[] = {
          runWith([] { win32double::pressButton(1002); });
          return startUp + opened(unit) + hint + updateOn + filledPanel + Lines{"MessageBoxW"} + blockTransfer(2) +
                 closed(unit) + updateOff + emptyPanel + Lines{"MessageBoxW"} + hint + closeWindow("");
+     }},
+    // Another controller on the lead: each difference in what identification reads stops the
+    // update before the lock. Only a held controller's panel shows its versions.
+    {"ChangedCellCount", [] { return changedBehindTheUnit(controller(0x110FA0FA), Shown::Ready); }},
+    {"ChangedVariant", [] { return changedBehindTheUnit(controller(0x140FA0D2), Shown::Ready); }},
+    {"ChangedFirmwareVersion", [] { return changedBehindTheUnit(controller(0x140FA0FA, 0x0112), Shown::Ready); }},
+    {"ChangedLoaderVersion", [] { return changedBehindTheUnit(controller(0x140FA0FA, 0x0110, 0x103), Shown::Ready); }},
+    {"ChangedToRecognisedOnly", [] { return changedBehindTheUnit(controller(0x0A0640AA), Shown::RecognisedOnly); }},
+    {"ChangedToIncompatible", [] { return changedBehindTheUnit(controller(0x0BADC0DE), Shown::Incompatible); }},
+    {"LeadUnpluggedFromTheController",
+     [] {
+         return changedBehindTheUnit(controller(0x140FA0FA, 0x0110, 0x102, 2), Shown::NoController,
+                                     identifiedWithoutController);
+     }},
+    // The unit itself now answers from its own loader.
+    {"ChangedModeByte",
+     [] {
+         auto toLoader = [](sim::SimulatedUnit& unit) { unit.addFault({sim::FaultTrigger::Command, 0x08, statusByte(1)}); };
+         return changedBehindTheUnit(toLoader, Shown::WrongMode, identifiedInLoaderMode);
      }},
 };
 

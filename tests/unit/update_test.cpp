@@ -36,7 +36,8 @@ TEST_F(AppTest, SuccessfulUpdateWritesTheImageWithTheWholePacedSequence)
         EXPECT_TRUE(win32double::pressButton(1002));
     });
 
-    std::vector<std::uint8_t> expected = {0x0B, 0x20, 0x1E, 0x1F};
+    // Identified again before the lock: GetStatus, ReadTargetInfo, ReadTargetIdentity.
+    std::vector<std::uint8_t> expected = {0x08, 0x1D, 0x22, 0x0B, 0x20, 0x1E, 0x1F};
     expected.insert(expected.end(), 2048, 0x1B);
     expected.insert(expected.end(), {0x20, 0x0B});
     EXPECT_EQ(expected, commandsAfterIdentification(*device.unit));
@@ -213,9 +214,10 @@ TEST_F(AppTest, LenientRepliesAndFailingClosingCommandsStillSucceed)
         std::vector<sim::FaultRule> faults;
         bool unlocked;                      // the release reached the unit
     };
-    // Exchanges counted from 1: three of identification, four before the blocks, 2,048 blocks.
-    constexpr std::uint32_t restore = 2056;
-    constexpr std::uint32_t release = 2057;
+    // Exchanges counted from 1: three of identification, the same three again, four before the
+    // blocks, 2,048 blocks.
+    constexpr std::uint32_t restore = 2059;
+    constexpr std::uint32_t release = 2060;
     const Case cases[] = {
         {"unprotect answered with an error reply of code 0", {onCommand(0x20, flaggedReply(0, 0x01))}, true},
         {"lock answered with the error flag and status 1", {onCommand(0x0B, flaggedReply(9, 0x01))}, true},
@@ -237,7 +239,7 @@ TEST_F(AppTest, LenientRepliesAndFailingClosingCommandsStillSucceed)
         EXPECT_EQ(2048u, device.unit->blocksWritten());
         EXPECT_EQ(c.unlocked, !device.unit->locked());
         std::vector<std::uint8_t> commands = commandsAfterIdentification(*device.unit);
-        ASSERT_EQ(4u + 2048u + 2u, commands.size()) << "restore and release are both sent";
+        ASSERT_EQ(3u + 4u + 2048u + 2u, commands.size()) << "restore and release are both sent";
         EXPECT_EQ(c.unlocked ? 0x0B : 0, commands.back()) << "the release comes last";
         TearDown();
     }
@@ -365,6 +367,6 @@ TEST_F(AppTest, TimerRunsAtOneMillisecondForTheLengthOfTheUpdateOnly)
     ASSERT_NE(journal.end(), begin);
     ASSERT_NE(journal.end(), end);
     EXPECT_LT(begin, end);
-    EXPECT_EQ("WriteFile 0x0b 60", *(begin + 1)) << "raised just before the lock";
+    EXPECT_EQ("HidD_FlushQueue", *(begin + 1)) << "raised just before the controller is identified again";
     EXPECT_LT(end, std::find(box + 1, journal.end(), "MessageBoxW")) << "back to normal before the failure box";
 }

@@ -19,3 +19,4 @@ void NTAPI HidD_GetHidGuid(LPGUID HidGuid);
 BOOLEAN NTAPI HidD_GetAttributes(HANDLE HidDeviceObject, PHIDD_ATTRIBUTES Attributes);
 BOOLEAN NTAPI HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA* PreparsedData);
 BOOLEAN NTAPI HidD_FreePreparsedData(PHIDP_PREPARSED_DATA PreparsedData);
+BOOLEAN NTAPI HidD_FlushQueue(HANDLE HidDeviceObject);

@@ -75,3 +75,13 @@ BOOLEAN NTAPI HidD_FreePreparsedData(PHIDP_PREPARSED_DATA PreparsedData)
     state().journal.push_back("HidD_FreePreparsedData");
     return TRUE;
 }
+
+BOOLEAN NTAPI HidD_FlushQueue(HANDLE HidDeviceObject)
+{
+    state().journal.push_back("HidD_FlushQueue");
+    if (deviceOf(HidDeviceObject) == nullptr) {
+        fail(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
