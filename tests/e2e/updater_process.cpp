@@ -196,6 +196,13 @@ std::vector<std::uint8_t> UpdaterProcess::flash(int unit) const
     return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 }
 
+std::vector<std::uint8_t> UpdaterProcess::flashTakenOff(int unit, int controller) const
+{
+    std::wstring name = L"\\unit-" + std::to_wstring(unit) + L".controller-" + std::to_wstring(controller) + L".flash.bin";
+    std::ifstream file(narrow(outFolder_ + name), std::ios::binary);
+    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
 std::string UpdaterProcess::control(const std::string& request) const
 {
     std::string answer;

@@ -27,6 +27,8 @@ public:
     // The simulation's record of unit n.
     std::vector<std::string> transcript(int unit) const;
     std::vector<std::uint8_t> flash(int unit) const;
+    // What the kth controller taken off unit n's lead holds (k from 0).
+    std::vector<std::uint8_t> flashTakenOff(int unit, int controller) const;
     // Asks the host: "attach <description>", "detach <n>", "clients <n>", "wait <n>"; the answer
     // after "ok ", or "error ...".
     std::string control(const std::string& request) const;
