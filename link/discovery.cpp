@@ -13,7 +13,7 @@ constexpr SIZE_T detailPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, 
 
 struct InterfaceDetail {
     PSP_DEVICE_INTERFACE_DETAIL_DATA_W record;  // heap buffer, freed by the caller
-    SIZE_T pathLength;                          // characters, terminator excluded
+    size_t pathLength;                          // characters, terminator excluded (the type StringCchLengthW fills)
 };
 
 // Reads an interface's detail record; false when it cannot be had, and nothing is left allocated.

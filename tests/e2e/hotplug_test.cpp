@@ -96,8 +96,12 @@ HWND lockFailure(HWND dialog, DWORD timeoutMs, double& confirmedAt)
 
 bool unitGone(const UpdaterProcess& updater, int unit, DWORD timeoutMs)
 {
+    // Appended rather than "literal" + std::string: i686 GCC 12 warns falsely (-Wrestrict) on that.
+    std::string number = std::to_string(unit), gone = "error no unit ";
+    gone += number;
+    gone += " is attached";
     for (double started = nowMs(); nowMs() - started < timeoutMs; Sleep(50))
-        if (updater.control("clients " + std::to_string(unit)) == "error no unit " + std::to_string(unit) + " is attached")
+        if (updater.control("clients " + number) == gone)
             return true;
     return false;
 }
@@ -231,6 +235,29 @@ TEST(HotPlug, AHostKilledMidTransferFailsTheUpdateAndTheNextHostStartsClean)
 
 // Two units exchanging at once, each with a bare client: unit 0's host holds its 50th answer, and
 // unit 1 keeps its own timing all the while. Then two clients share unit 1.
+namespace {
+
+// Thread bodies are stdcall on x86: named functions rather than lambdas.
+DWORD WINAPI statusRequestsUntilStalled(LPVOID path)
+{
+    e2e::BareRun run = e2e::bareStatusRequests(*static_cast<std::wstring*>(path), 100);
+    return run.ok ? 0 : static_cast<DWORD>(run.roundTripsMs.size());
+}
+
+struct StatusClient {
+    std::wstring path;
+    e2e::BareRun run;
+};
+
+DWORD WINAPI statusRequests(LPVOID client)
+{
+    auto* c = static_cast<StatusClient*>(client);
+    c->run = e2e::bareStatusRequests(c->path, 200);
+    return 0;
+}
+
+}
+
 TEST(HotPlug, AUnitWhoseHostStallsHoldsUpNoOtherUnitAndTwoHandlesWedgeNothing)
 {
     UpdaterProcess updater("none");
@@ -240,13 +267,7 @@ TEST(HotPlug, AUnitWhoseHostStallsHoldsUpNoOtherUnitAndTwoHandlesWedgeNothing)
     ASSERT_FALSE(stalled.empty());
     ASSERT_FALSE(other.empty());
 
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](LPVOID path) -> DWORD {
-            e2e::BareRun run = e2e::bareStatusRequests(*static_cast<std::wstring*>(path), 100);
-            return run.ok ? 0 : static_cast<DWORD>(run.roundTripsMs.size());
-        },
-        &stalled, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, statusRequestsUntilStalled, &stalled, 0, nullptr);
     ASSERT_NE(nullptr, thread);
     for (double started = nowMs(); !transcriptHas(updater, "link:stall") && nowMs() - started < 10000;)
         Sleep(5);
@@ -267,17 +288,9 @@ TEST(HotPlug, AUnitWhoseHostStallsHoldsUpNoOtherUnitAndTwoHandlesWedgeNothing)
     EXPECT_TRUE(stalledAnswered > 40 && stalledAnswered < 50) << stalledAnswered << ": unit 0 failed at its stall";
 
     // Two handles on unit 1, each writing: every reply reaches both, and neither client waits for good.
-    struct Client {
-        std::wstring path;
-        e2e::BareRun run;
-    } first = {other, {}}, second = {other, {}};
-    auto body = [](LPVOID client) -> DWORD {
-        auto* c = static_cast<Client*>(client);
-        c->run = e2e::bareStatusRequests(c->path, 200);
-        return 0;
-    };
-    HANDLE threads[2] = {CreateThread(nullptr, 0, body, &first, 0, nullptr),
-                         CreateThread(nullptr, 0, body, &second, 0, nullptr)};
+    StatusClient first = {other, {}}, second = {other, {}};
+    HANDLE threads[2] = {CreateThread(nullptr, 0, statusRequests, &first, 0, nullptr),
+                         CreateThread(nullptr, 0, statusRequests, &second, 0, nullptr)};
     ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, threads, TRUE, 20000)) << "two handles on one unit wedged";
     CloseHandle(threads[0]);
     CloseHandle(threads[1]);

@@ -52,22 +52,30 @@ BOOL CALLBACK matchDialog(HWND window, LPARAM parameter)
 
 }
 
+namespace {
+
+struct TitleCount {
+    const std::wstring* title;
+    std::size_t found;
+};
+
+// An EnumWindows callback: stdcall on x86, so a named function rather than a lambda.
+BOOL CALLBACK countTitled(HWND window, LPARAM parameter)
+{
+    auto* c = reinterpret_cast<TitleCount*>(parameter);
+    wchar_t caption[256] = {};
+    GetWindowTextW(window, caption, 256);
+    if (IsWindowVisible(window) && *c->title == caption)
+        ++c->found;
+    return TRUE;
+}
+
+}
+
 std::size_t topLevelWindowsTitled(const std::wstring& title)
 {
-    struct Count {
-        const std::wstring* title;
-        std::size_t found;
-    } count = {&title, 0};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* c = reinterpret_cast<Count*>(parameter);
-            wchar_t caption[256] = {};
-            GetWindowTextW(window, caption, 256);
-            if (IsWindowVisible(window) && *c->title == caption)
-                ++c->found;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
+    TitleCount count = {&title, 0};
+    EnumWindows(countTitled, reinterpret_cast<LPARAM>(&count));
     return count.found;
 }
 

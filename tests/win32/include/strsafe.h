@@ -15,7 +15,7 @@
 #define SUCCEEDED(hr) ((static_cast<HRESULT>(hr)) >= 0)
 #define FAILED(hr) ((static_cast<HRESULT>(hr)) < 0)
 
-inline HRESULT StringCchLengthW(PCWSTR psz, SIZE_T cchMax, SIZE_T* pcchLength)
+inline HRESULT StringCchLengthW(PCWSTR psz, std::size_t cchMax, std::size_t* pcchLength)
 {
     HRESULT result = STRSAFE_E_INVALID_PARAMETER;
     SIZE_T length = 0;
