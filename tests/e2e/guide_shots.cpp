@@ -3,7 +3,8 @@
 //   zefran-guide-shots <folder> <language tag>
 // writes <tag>-no-unit.bmp, -ready (a BENCH-BOX), -ready-orbipad, -no-firmware ("----------"),
 // -recognised-only (versions shown, nothing offered), -wrong-mode, -no-controller,
-// -connection-lost, -warning and -version-question (the two boxes before an update), -updating
+// -connection-lost, -warning (over a controller holding 1.16) and -version-question (over one
+// holding 1.18), the two boxes before an update, -updating
 // (the progress bar part-way), -updated, -failed (the failure box) and -failed-hint (the window
 // after it), -failed-no-code (the failure box without an error line), -missing-image (the box of
 // an updater whose image is missing), -incompatible (the incompatibility box) and
@@ -111,8 +112,29 @@ bool connectionLostState(const Shots& shots)
     return ok && updater.waitForExit() == 0;
 }
 
-// The warning, then (with the carried version installed) the version question, each declined.
-bool boxStates(const Shots& shots)
+// The warning over a controller holding 1.16, as before a first update, cancelled.
+bool warningState(const Shots& shots)
+{
+    UpdaterProcess updater("esc=0x0110");
+    HWND dialog = updater.window();
+    bool ok = dialog != nullptr;
+    if (ok && ui::controlText(dialog, 40015) != L"1.16")
+        ok = fail(L"warning", "the controller does not show 1.16");
+    if (ok)
+        ui::postClick(dialog, 1002);
+    HWND warning = ok ? ui::waitForMessageBox(dialog, 10000) : nullptr;
+    ok = ok && warning != nullptr && shoot(shots, updater, L"warning");
+    if (warning != nullptr) {
+        ui::answerMessageBox(warning, IDCANCEL);
+        ui::waitUntilGone(warning, 5000);
+    }
+    if (dialog != nullptr)
+        ui::postClose(dialog);
+    return ok && updater.waitForExit() == 0;
+}
+
+// With the carried version installed: the warning confirmed, then the version question, declined.
+bool versionQuestionState(const Shots& shots)
 {
     UpdaterProcess updater("esc=0x0112");
     HWND dialog = updater.window();
@@ -120,7 +142,7 @@ bool boxStates(const Shots& shots)
     if (ok)
         ui::postClick(dialog, 1002);
     HWND warning = ok ? ui::waitForMessageBox(dialog, 10000) : nullptr;
-    ok = ok && warning != nullptr && shoot(shots, updater, L"warning");
+    ok = ok && warning != nullptr;
     if (warning != nullptr) {
         ui::answerMessageBox(warning, IDOK);
         ui::waitUntilGone(warning, 5000);
@@ -400,7 +422,8 @@ int wmain(int argc, wchar_t** argv)
     ok = startState(shots, "state=2", L"no-controller", e2e::instructedHint(40016)) && ok;
     ok = recognisedOnlyState(shots) && ok;
     ok = connectionLostState(shots) && ok;
-    ok = boxStates(shots) && ok;
+    ok = warningState(shots) && ok;
+    ok = versionQuestionState(shots) && ok;
     ok = incompatibleState(shots) && ok;
     ok = failureWithoutCodeState(shots) && ok;
     ok = missingImageState(shots) && ok;
