@@ -6,6 +6,7 @@ set -uo pipefail
 prefix=$1
 shift
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "$0")/../../scripts/wine-env"
 wine "$@"
 status=$?
 wineserver -w
