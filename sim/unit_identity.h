@@ -24,7 +24,7 @@ struct UnitIdentity {
     std::uint16_t targetStateExtra = 0;
     std::uint32_t unitFirmware = 0x00010300;   // shown as 1.3
     std::uint32_t unitStatusExtra = 0;
-    LoaderInfo loader;
+    LoaderInfo loader = {};
     std::uint32_t deviceTypeCode = 0x140FA0FA;
     std::uint16_t escFirmwareVersion = 0x0110;
     std::uint32_t bootloaderVersion = 0x00000102;

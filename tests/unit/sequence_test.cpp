@@ -169,37 +169,26 @@ Lines changedBehindTheUnit(const std::function<void(sim::SimulatedUnit&)>& chang
         change(*device.unit);
         win32double::pressButton(1002);
     });
-    const std::map<Shown, std::wstring> hints = {
-        {Shown::Ready, expected::messageText(40000, english)},
-        {Shown::RecognisedOnly, L""},
-        {Shown::Incompatible, expected::instructedHintText(40035, english)},
-        {Shown::NoController, expected::instructedHintText(40016, english)},
-        {Shown::WrongMode, expected::instructedHintText(40015, english)},
+    const Lines dropped = updateOff + closed(unit) + instructedHint + emptyPanel + closeWindow("");
+    const std::map<Shown, std::pair<std::wstring, Lines>> reactions = {
+        {Shown::Ready, {expected::messageText(40000, english), hint + filledPanel + updateOn + closeWindow(unit)}},
+        {Shown::RecognisedOnly, {L"", hint + filledPanel + closeWindow(unit)}},
+        {Shown::Incompatible,
+         {expected::instructedHintText(40035, english),
+          updateOff + closed(unit) + Lines{"MessageBoxW"} + instructedHint + emptyPanel + closeWindow("")}},
+        {Shown::NoController, {expected::instructedHintText(40016, english), dropped}},
+        {Shown::WrongMode, {expected::instructedHintText(40015, english), dropped}},
     };
-    EXPECT_EQ(hints.at(shown), win32double::controlText(40004));
+    EXPECT_EQ(reactions.at(shown).first, win32double::controlText(40004));
     EXPECT_EQ(shown == Shown::Ready, win32double::controlEnabled(1002));
-    EXPECT_EQ(shown == Shown::Incompatible ? 2u : 1u, win32double::messageBoxes().size())
-        << "the warning, and the incompatibility box where it belongs: no failure box";
-    const std::map<Shown, Lines> reactions = {
-        {Shown::Ready, hint + filledPanel + updateOn + closeWindow(unit)},
-        {Shown::RecognisedOnly, hint + filledPanel + closeWindow(unit)},
-        {Shown::Incompatible, updateOff + closed(unit) + Lines{"MessageBoxW"} + instructedHint + emptyPanel + closeWindow("")},
-        {Shown::NoController, updateOff + closed(unit) + instructedHint + emptyPanel + closeWindow("")},
-        {Shown::WrongMode, updateOff + closed(unit) + instructedHint + emptyPanel + closeWindow("")},
-    };
+    EXPECT_EQ(shown == Shown::Incompatible ? 2u : 1u, win32double::messageBoxes().size()) << "no failure box";
     return startUp + opened(unit) + hint + updateOn + filledPanel + Lines{"MessageBoxW"} + updateBegins +
-           identifiedAgain(identification) + updateEnds + updateOff + reactions.at(shown);
+           identifiedAgain(identification) + updateEnds + updateOff + reactions.at(shown).second;
 }
 
-std::function<void(sim::SimulatedUnit&)> controller(std::uint32_t type, std::uint16_t esc = 0x0110,
-                                                    std::uint32_t loader = 0x102, std::uint16_t state = 3)
+std::function<void(sim::SimulatedUnit&)> moved(const sim::UnitIdentity& controller)
 {
-    sim::UnitIdentity identity;
-    identity.deviceTypeCode = type;
-    identity.escFirmwareVersion = esc;
-    identity.bootloaderVersion = loader;
-    identity.targetState = state;
-    return [identity](sim::SimulatedUnit& unit) { unit.changeController(identity); };
+    return [controller](sim::SimulatedUnit& unit) { unit.changeController(controller); };
 }
 
 const PathCase paths[] = {
@@ -317,21 +306,22 @@ const PathCase paths[] = {
      }},
     // Another controller on the lead: each difference in what identification reads stops the
     // update before the lock. Only a held controller's panel shows its versions.
-    {"ChangedCellCount", [] { return changedBehindTheUnit(controller(0x110FA0FA), Shown::Ready); }},
-    {"ChangedVariant", [] { return changedBehindTheUnit(controller(0x140FA0D2), Shown::Ready); }},
-    {"ChangedFirmwareVersion", [] { return changedBehindTheUnit(controller(0x140FA0FA, 0x0112), Shown::Ready); }},
-    {"ChangedLoaderVersion", [] { return changedBehindTheUnit(controller(0x140FA0FA, 0x0110, 0x103), Shown::Ready); }},
-    {"ChangedToRecognisedOnly", [] { return changedBehindTheUnit(controller(0x0A0640AA), Shown::RecognisedOnly); }},
-    {"ChangedToIncompatible", [] { return changedBehindTheUnit(controller(0x0BADC0DE), Shown::Incompatible); }},
-    {"LeadUnpluggedFromTheController",
+    {"ChangedCellCount", [] { return changedBehindTheUnit(moved({.deviceTypeCode = 0x110FA0FA}), Shown::Ready); }},
+    {"ChangedVariant", [] { return changedBehindTheUnit(moved({.deviceTypeCode = 0x140FA0D2}), Shown::Ready); }},
+    {"ChangedFirmwareVersion",
+     [] { return changedBehindTheUnit(moved({.escFirmwareVersion = 0x0112}), Shown::Ready); }},
+    {"ChangedLoaderVersion", [] { return changedBehindTheUnit(moved({.bootloaderVersion = 0x103}), Shown::Ready); }},
+    {"ChangedToRecognisedOnly",
+     [] { return changedBehindTheUnit(moved({.deviceTypeCode = 0x0A0640AA}), Shown::RecognisedOnly); }},
+    {"ChangedToIncompatible",
+     [] { return changedBehindTheUnit(moved({.deviceTypeCode = 0x0BADC0DE}), Shown::Incompatible); }},
+    {"LeadPulledOffTheController",
+     [] { return changedBehindTheUnit(moved({.targetState = 2}), Shown::NoController, identifiedWithoutController); }},
+    {"UnitNowInItsLoader",
      [] {
-         return changedBehindTheUnit(controller(0x140FA0FA, 0x0110, 0x102, 2), Shown::NoController,
-                                     identifiedWithoutController);
-     }},
-    // The unit itself now answers from its own loader.
-    {"ChangedModeByte",
-     [] {
-         auto toLoader = [](sim::SimulatedUnit& unit) { unit.addFault({sim::FaultTrigger::Command, 0x08, statusByte(1)}); };
+         auto toLoader = [](sim::SimulatedUnit& unit) {
+             unit.addFault({sim::FaultTrigger::Command, 0x08, statusByte(1)});
+         };
          return changedBehindTheUnit(toLoader, Shown::WrongMode, identifiedInLoaderMode);
      }},
 };

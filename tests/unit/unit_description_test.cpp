@@ -99,35 +99,28 @@ TEST(UnitDescription, EachFaultKeyMakesItsRuleAndNoiseCanBeSwitchedOff)
 
 TEST(UnitDescription, AControllerChangeSetsOnlyTheControllerKeysItNames)
 {
-    struct Case {
+    // The unit before: pid 1 and the default controller (state 3, 0x140FA0FA, 0x0110, loader 0x102).
+    const struct {
         const char* text;
         bool accepted;
         std::uint16_t state;
-        std::uint32_t type;
-        std::uint16_t esc;
-        std::uint32_t loader;
+        std::uint32_t type, loader;
+    } cases[] = {
+        {"type=0x110FA0D2,loader=0x103", true, 3, 0x110FA0D2, 0x103},
+        {"state=2", true, 2, 0x140FA0FA, 0x102},
+        {"pid=2", false, 3, 0x140FA0FA, 0x102},                  // the unit's own key, not the controller's
+        {"type=0x110FA0D2,esc=0x10000", false, 3, 0x140FA0FA, 0x102},   // nothing of a refused text
+        {"silent_on=8", false, 3, 0x140FA0FA, 0x102},
     };
-    // The unit before: pid 1, state 3, type 0x140FA0FA, firmware 0x0110, loader 0x102.
-    const Case cases[] = {
-        {"type=0x110FA0D2,esc=0x0105", true, 3, 0x110FA0D2, 0x0105, 0x102},
-        {"state=2", true, 2, 0x140FA0FA, 0x0110, 0x102},
-        {"loader=0x103", true, 3, 0x140FA0FA, 0x0110, 0x103},
-        {"pid=2", false, 3, 0x140FA0FA, 0x0110, 0x102},      // the unit's own, not the controller's
-        {"mode=1", false, 3, 0x140FA0FA, 0x0110, 0x102},
-        {"state=70000", false, 3, 0x140FA0FA, 0x0110, 0x102},
-        {"type=0x110FA0D2,esc=0x10000", false, 3, 0x140FA0FA, 0x0110, 0x102},  // nothing of a refused text
-        {"silent_on=8", false, 3, 0x140FA0FA, 0x0110, 0x102},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         sim::UnitIdentity identity;
         identity.productId = 1;
         std::string error;
-        EXPECT_EQ(c.accepted, sim::parseControllerChange(c.text, identity, error)) << c.text;
-        EXPECT_EQ(c.accepted, error.empty()) << c.text << ": " << error;
+        EXPECT_EQ(c.accepted, sim::parseControllerChange(c.text, identity, error) && error.empty()) << c.text;
         EXPECT_EQ(1, identity.productId) << c.text;
+        EXPECT_EQ(0x0110, identity.escFirmwareVersion) << c.text;
         EXPECT_EQ(c.state, identity.targetState) << c.text;
         EXPECT_EQ(c.type, identity.deviceTypeCode) << c.text;
-        EXPECT_EQ(c.esc, identity.escFirmwareVersion) << c.text;
         EXPECT_EQ(c.loader, identity.bootloaderVersion) << c.text;
     }
 }
