@@ -128,6 +128,11 @@ TEST(StartUp, FirstOfTwoUnitsIsHeldAndTheSecondNeverOpened)
     EXPECT_EQ(-1, updater.clients(1));
 }
 
+// The record sizes discovery hands setupapi, which checks them against its own layout: 28 and 6
+// in the 32-bit build, 32 and 8 in the 64-bit one. Any other size and no unit is ever listed.
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == (sizeof(void*) == 4 ? 28u : 32u));
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == (sizeof(void*) == 4 ? 6u : 8u));
+
 TEST(StartUp, IdentificationExchangesCarryTheRequestLayoutsByteForByte)
 {
     UpdaterProcess updater("");
