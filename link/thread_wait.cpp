@@ -34,14 +34,14 @@ void answerWindows()
 
 // How long the next look waits: rounded up, so that a time-out never ends before the due time.
 // With the timer armed for the rest, the look itself waits without a time-out.
-DWORD armForRest(LONGLONG rest, LONGLONG frequency)
+DWORD armForRest(HANDLE timer, LONGLONG rest, LONGLONG frequency)
 {
     if (rest <= 0)
         return 0;
-    if (preciseTimer != nullptr) {
+    if (timer != nullptr) {
         LARGE_INTEGER due;
         due.QuadPart = -((rest * 10000000 + frequency - 1) / frequency);    // relative, in 100 ns
-        if (SetWaitableTimer(preciseTimer, &due, 0, nullptr, nullptr, FALSE))
+        if (SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE))
             return INFINITE;
     }
     return static_cast<DWORD>((rest * 1000 + frequency - 1) / frequency);
@@ -54,15 +54,12 @@ bool waitAnswering(HANDLE object, DWORD ms)
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     LONGLONG due = counterNow() + static_cast<LONGLONG>(ms) * frequency.QuadPart / 1000;
-    HANDLE handles[2];
-    DWORD count = 0;
-    if (object != nullptr)
-        handles[count++] = object;
-    if (preciseTimer != nullptr)
-        handles[count++] = preciseTimer;
+    // Only a wait for its time alone needs the timer's precision; a transfer's limit does not.
+    HANDLE timer = object == nullptr ? preciseTimer : nullptr;
+    HANDLE handles[1] = {object != nullptr ? object : timer};
+    DWORD count = handles[0] != nullptr ? 1 : 0;
     for (;;) {
-        LONGLONG rest = due - counterNow();
-        DWORD timeout = armForRest(rest, frequency.QuadPart);
+        DWORD timeout = armForRest(timer, due - counterNow(), frequency.QuadPart);
         DWORD woke = MsgWaitForMultipleObjectsEx(count, handles, timeout, wakeKinds, 0);
         if (object != nullptr && woke == WAIT_OBJECT_0)
             return true;
@@ -70,8 +67,8 @@ bool waitAnswering(HANDLE object, DWORD ms)
             answerWindows();
         else if (woke == WAIT_FAILED)
             Sleep(1);                       // never a busy loop, whatever the wait refused
-        else if (rest <= 0)
-            return false;                   // the last look found nothing, and the time is up
+        else if (counterNow() >= due)
+            return false;                   // the timer or the time-out, and the time is up
     }
 }
 
