@@ -4,6 +4,7 @@
 #include "classification.h"
 #include "connected_unit.h"
 #include "discovery.h"
+#include "exchange.h"
 #include "hint_box.h"
 #include "resource.h"
 #include "unit_outcome.h"
@@ -120,11 +121,14 @@ BOOL onDeviceChange(WPARAM event, LPARAM broadcast)
         return TRUE;
     const auto& deviceInterface = *reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(broadcast);
     // During an update a change waits for its end: the unit is not dropped or swapped under it.
-    // A unit pulled out still fails the next exchange. Changes that come while kept ones are
-    // acted on wait their turn behind them.
-    if (updateInProgress() || actingOnKept)
+    // A unit pulled out still fails the next exchange. So does a change that comes while an
+    // exchange waits (identification at start-up or on an arrival): the window's own loop acts
+    // on it afterwards. Changes that come while kept ones are acted on wait their turn behind them.
+    if (updateInProgress() || actingOnKept || exchangeUnderWay()) {
         keep(event, deviceInterface);
-    else if (event == DBT_DEVICEARRIVAL)
+        if (!updateInProgress() && !actingOnKept)
+            PostMessageW(mainWindow, WM_ACT_ON_KEPT_CHANGES, 0, 0);
+    } else if (event == DBT_DEVICEARRIVAL)
         onArrival();
     else
         onRemoval(deviceInterface.dbcc_name, pathRoom(deviceInterface));
@@ -133,6 +137,8 @@ BOOL onDeviceChange(WPARAM event, LPARAM broadcast)
 
 void actOnKeptDeviceChanges()
 {
+    if (actingOnKept || updateInProgress() || exchangeUnderWay())
+        return;                             // the changes wait for what is under way to end
     actingOnKept = true;
     for (; nextToAct < keptCount; ++nextToAct) {
         const KeptDeviceChange& kept = keptChanges[nextToAct];

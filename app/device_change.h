@@ -11,7 +11,12 @@
 // While an update is in progress an arrival or removal is kept instead, and answered TRUE.
 BOOL onDeviceChange(WPARAM event, LPARAM broadcast);
 
-// Acts on the kept changes in the order they came, once the update has ended.
+// Posted to the main window when a change was kept outside an update: it acts on the kept
+// changes once the exchange under way has ended and the dialog's loop reads its queue.
+constexpr UINT WM_ACT_ON_KEPT_CHANGES = WM_APP + 1;
+
+// Acts on the kept changes in the order they came, once the update and any exchange have ended;
+// called while either still runs, it leaves them kept.
 void actOnKeptDeviceChanges();
 
 // The held unit's lead went to another controller, found just before an update: the new one is

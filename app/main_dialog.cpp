@@ -6,6 +6,7 @@
 #include "connected_unit.h"
 #include "device_change.h"
 #include "discovery.h"
+#include "exchange.h"
 #include "firmware_version.h"
 #include "hint_box.h"
 #include "literals.h"
@@ -116,8 +117,10 @@ void initialiseDialog(HWND dialog)
 
 INT_PTR onCommand(HWND dialog, WORD controlId)
 {
-    // Update, Close, Escape and the close box alike: nothing may cut an update short or start another.
-    if (updateInProgress())
+    // Update, Close, Escape and the close box alike: nothing may cut an update short or start
+    // another, nor close the unit while an exchange waits (a command can come then from an
+    // accessibility tool, sent while identification runs).
+    if (updateInProgress() || exchangeUnderWay())
         return TRUE;
     switch (controlId) {
     case IDC_CLOSE: endMainDialog(dialog, resultClosed); return TRUE;    // also Escape and the close box
@@ -155,6 +158,9 @@ INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return refuseEndOfSessionDuringUpdate(dialog);
     case WM_DEVICECHANGE:
         return onDeviceChange(wParam, lParam) ? TRUE : FALSE;
+    case WM_ACT_ON_KEPT_CHANGES:
+        actOnKeptDeviceChanges();
+        return TRUE;
     default:
         return FALSE;
     }

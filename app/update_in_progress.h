@@ -8,10 +8,12 @@
 // True between beginUpdateInProgress and endUpdateInProgress.
 bool updateInProgress();
 
-// Holds off a shutdown, naming the update as the reason, and keeps the PC awake. From now on
-// commands do nothing and device changes are kept (device_change.h).
+// Greys Update, Close and the system menu's Close, holds off a shutdown, naming the update as
+// the reason, and keeps the PC awake. From now on commands do nothing and device changes are
+// kept (device_change.h).
 void beginUpdateInProgress();
 
-// Throws away the clicks and keys queued meanwhile, so that none acts on the result, then lets
-// shutdown and sleep come again. Device changes are kept until actOnKeptDeviceChanges.
+// Throws away the clicks, keys, touch and pen queued meanwhile, so that none acts on the result,
+// gives Close back (Update stays greyed, as every result leaves it), then lets shutdown and
+// sleep come again. Device changes are kept until actOnKeptDeviceChanges.
 void endUpdateInProgress();

@@ -66,10 +66,11 @@ WCHAR* copyPath(const InterfaceDetail& detail)
 // Opens the interface and keeps it in ConnectedUnit if it is a programming unit.
 bool openIfUnit(const InterfaceDetail& detail)
 {
-    // Synchronous read-write access. Keyboards and mice refuse it; they are passed over.
+    // Read-write access, overlapped so that no transfer holds the thread. Keyboards and mice
+    // refuse it; they are passed over.
     HANDLE handle = CreateFileW(detail.record->DevicePath, GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
 

@@ -9,10 +9,16 @@ using ReplyWait = void (*)(DWORD ms);
 
 // Writes the request in report, reads the reply into the same buffer. Returns resultSuccess,
 // resultNoUnit, resultWriteFailed or resultReadFailed; the reply's meaning is decoded by the
-// command that sent it.
+// command that sent it. Each transfer waits at most 10 s, the window answering meanwhile; one
+// cancelled at that limit fails with ERROR_TIMEOUT as the thread's last error. A reply shorter
+// than the input report fails too.
 int sendCommand(BYTE (&report)[reportBufferSize]);
 // The same with wait(waitMs) between a written request and the read of its reply.
 int sendCommand(BYTE (&report)[reportBufferSize], DWORD waitMs, ReplyWait wait);
+
+// True while an exchange waits: the windows answer what is sent to them meanwhile, and nothing
+// they do then may close the unit or start another exchange.
+bool exchangeUnderWay();
 
 // Clears the request buffer and sets the report ID, command code and length byte.
 // Bytes no command names go out as zero.

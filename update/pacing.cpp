@@ -1,56 +1,82 @@
 #include "pacing.h"
 
+#include "thread_wait.h"
+
 #include <mmsystem.h>
 
 namespace {
 
 constexpr UINT timerResolutionMs = 1;
-// A window that reads no message for 5 s is taken for hung; a message sent to this one waits
-// no longer than a slice.
-constexpr LONGLONG answerSliceMs = 25;
-// A window that does not validate what it paints would be offered WM_PAINT again at once.
-constexpr int paintsPerSlice = 16;
 
-LONGLONG counterNow()
+using SetProcessInformationCall = BOOL(WINAPI*)(HANDLE, PROCESS_INFORMATION_CLASS, LPVOID, DWORD);
+
+bool askedForTick = false;
+bool throttlingHeldOff = false;
+
+// Windows 7's kernel32 has none: it is looked up, not imported.
+SetProcessInformationCall setProcessInformation()
 {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (kernel == nullptr)
+        return nullptr;
+    // Through the generic function type, which any function pointer may be cast from and to.
+    return reinterpret_cast<SetProcessInformationCall>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetProcessInformation")));
 }
 
-// PeekMessageW runs the messages other threads and the system sent to the windows (device
-// changes, the shutdown's question, WM_NULL) before it looks at the queue; PM_NOREMOVE takes
-// nothing from it. Of what is queued only WM_PAINT is dispatched.
-void answerWindows()
+bool holdThrottling(SetProcessInformationCall set, ULONG control)
 {
-    MSG message;
-    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    for (int i = 0; i < paintsPerSlice && PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
-        DispatchMessageW(&message);
+    PROCESS_POWER_THROTTLING_STATE throttling = {};
+    throttling.Version = PROCESS_POWER_THROTTLING_CURRENT_VERSION;
+    throttling.ControlMask = control;
+    throttling.StateMask = 0;               // in the control mask and clear here: not throttled
+    return set(GetCurrentProcess(), ProcessPowerThrottling, &throttling, sizeof throttling) != FALSE;
+}
+
+// A minimized or covered window's process may be slowed, and on Windows 11 its timer requests
+// ignored. Both together where Windows takes them; each on its own where it refuses one
+// (Windows 10 knows no timer flag). Each call sets the whole mask, so the one that stands last wins.
+void holdOffThrottling()
+{
+    SetProcessInformationCall set = setProcessInformation();
+    if (set == nullptr)
+        return;
+    const ULONG flags[] = {PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION, PROCESS_POWER_THROTTLING_EXECUTION_SPEED};
+    throttlingHeldOff = holdThrottling(set, flags[0] | flags[1]);
+    for (ULONG flag : flags)
+        if (!throttlingHeldOff)
+            throttlingHeldOff = holdThrottling(set, flag);
+}
+
+// An empty control mask gives every decision back to the system.
+void releaseThrottling()
+{
+    SetProcessInformationCall set = throttlingHeldOff ? setProcessInformation() : nullptr;
+    if (set != nullptr)
+        holdThrottling(set, 0);
+    throttlingHeldOff = false;
 }
 
 }
 
 void pace(DWORD ms)
 {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    LONGLONG due = counterNow() + static_cast<LONGLONG>(ms) * frequency.QuadPart / 1000;
-    answerWindows();
-    for (LONGLONG now = counterNow(); now < due; now = counterNow()) {
-        LONGLONG missingMs = ((due - now) * 1000 + frequency.QuadPart - 1) / frequency.QuadPart;
-        Sleep(static_cast<DWORD>(missingMs < answerSliceMs ? missingMs : answerSliceMs));
-        if (counterNow() < due)
-            answerWindows();
-    }
+    waitAnswering(nullptr, ms);
 }
 
 void beginPrecisePacing()
 {
-    timeBeginPeriod(timerResolutionMs);
+    holdOffThrottling();
+    askedForTick = !startPreciseTimer();
+    if (askedForTick)
+        timeBeginPeriod(timerResolutionMs);
 }
 
 void endPrecisePacing()
 {
-    timeEndPeriod(timerResolutionMs);
+    stopPreciseTimer();
+    if (askedForTick)
+        timeEndPeriod(timerResolutionMs);
+    askedForTick = false;
+    releaseThrottling();
 }

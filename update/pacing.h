@@ -11,13 +11,12 @@ constexpr DWORD addressLeadMs = 20;         // before setting the write address
 constexpr DWORD addressSettleMs = 20;       // after it
 constexpr DWORD blockSettleMs = 20;         // after every block
 
-// Waits at least ms milliseconds by the monotonic clock, a Sleep that returns early made up by
-// another. Meanwhile the window keeps answering: what Windows and other programs send to it is
-// handled and the windows repaint, in slices of a few tens of milliseconds; no input and no
-// posted message is dispatched, so nothing the user does acts in the middle of the update.
+// Waits at least ms milliseconds by the monotonic clock, the window answering meanwhile
+// (link/thread_wait.h).
 void pace(DWORD ms);
 
-// With Windows' default 15.6 ms timer tick a 20 ms Sleep lasts one or two ticks; for the
-// length of an update the timer runs at 1 ms.
+// With Windows' default 15.6 ms tick a 20 ms wait lasts one or two ticks: for the length of an
+// update the waits keep a high-resolution timer (or a plain one and the 1 ms tick), and the
+// process asks not to be throttled. The end gives all of it back.
 void beginPrecisePacing();
 void endPrecisePacing();

@@ -1,4 +1,4 @@
-// The progress window of the block transfer: a top-level progress bar centred on the main window.
+// The progress window of the update: a top-level progress bar centred on the main window.
 #pragma once
 
 #include <windows.h>

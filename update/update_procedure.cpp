@@ -108,9 +108,8 @@ bool failed(int result, UINT textId, UpdateFailure& failure)
     return true;
 }
 
-bool sendBlocks(const FirmwareImage& image, UpdateFailure& failure)
+bool sendBlocks(const FirmwareImage& image, HWND progress, UpdateFailure& failure)
 {
-    HWND progress = createProgressWindow();
     HWND lastRaised = nullptr;
     const BYTE* at = image.data;
     DWORD remaining = image.size;
@@ -128,15 +127,12 @@ bool sendBlocks(const FirmwareImage& image, UpdateFailure& failure)
             result = WriteBlock(scratch, remaining / 4);
             remaining = 0;
         }
-        if (failed(result, IDS_FAIL_WRITE_BLOCK, failure)) {
-            DestroyWindow(progress);
+        if (failed(result, IDS_FAIL_WRITE_BLOCK, failure))
             return false;
-        }
         setProgress(progress, image.size, remaining);
         raiseOnce(progress, lastRaised);
         pace(blockSettleMs);
     }
-    DestroyWindow(progress);
     return true;
 }
 
@@ -157,7 +153,7 @@ ControllerCheck checkController(UpdateFailure& failure)
 
 // Lock, unprotect, erase, address, blocks: on a failure the unit is left as it is, locked and
 // perhaps erased, for the user to try again.
-bool writeFirmware(const FirmwareImage& image, UpdateFailure& failure)
+bool sendImage(const FirmwareImage& image, HWND progress, UpdateFailure& failure)
 {
     if (failed(SetSystemLock(lockEngage), IDS_FAIL_SYSTEM_LOCK, failure))
         return false;
@@ -166,14 +162,29 @@ bool writeFirmware(const FirmwareImage& image, UpdateFailure& failure)
         return false;
     pace(unprotectSettleMs);
     int erased = EraseFirmware(pace);      // its second between request and reply answers too
-    pace(eraseSettleMs);                    // whatever the erase returned
-    if (failed(erased, IDS_FAIL_ERASE, failure))
+    if (failed(erased, IDS_FAIL_ERASE, failure)) {
+        // The settle follows a failed erase too, but not one the unit never answered: that
+        // failure is shown at once.
+        if (erased > 0 || failure.lastError != ERROR_TIMEOUT)
+            pace(eraseSettleMs);
         return false;
+    }
+    pace(eraseSettleMs);
     pace(addressLeadMs);
     if (failed(SetWriteAddress(), IDS_FAIL_WRITE_ADDRESS, failure))
         return false;
     pace(addressSettleMs);
-    if (!sendBlocks(image, failure))
+    return sendBlocks(image, progress, failure);
+}
+
+// The progress window shows from the first command, at 0 % until the first block, and goes
+// before the result: before the restore and release, which report nothing.
+bool writeFirmware(const FirmwareImage& image, UpdateFailure& failure)
+{
+    HWND progress = createProgressWindow();
+    bool sent = sendImage(image, progress, failure);
+    DestroyWindow(progress);
+    if (!sent)
         return false;
     // Their results do not matter: the firmware is in.
     SetWriteProtection(protectionRestore);

@@ -151,9 +151,9 @@ TEST(HotPlug, AFailedLockWriteIsReportedAndABadLinkRemovesTheUnit)
     }
 }
 
-// The unit is pulled out while the updater waits: in ReadFile for the fifth block's reply, which
-// the unit never gives (the updater sets no time limit and waits as long as it takes), or in
-// WriteFile while the driver waits for the host's answer to the lock. The removal waits for
+// The unit is pulled out while the updater waits: for the fifth block's reply, which the unit
+// never gives (the pull comes well within the exchange's 10 s limit), or for the write of the
+// lock while the driver waits for the host's answer. The removal waits for
 // neither, the waiting call fails at once, and the driver serves the next unit.
 TEST(HotPlug, RemovalEndsAnExchangeTheUpdaterIsWaitingIn)
 {

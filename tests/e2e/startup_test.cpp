@@ -54,12 +54,17 @@ TEST(Language, EachOutcomeShowsItsHintButtonAndPanel)
         {"no controller", "state=2", [] { return e2e::instructedHint(40016); }, false, false, emptyPanel},
         {"accepted", "", [] { return e2e::message(40000); }, true, true, defaultUnitPanel},
         {"recognised only", "type=0x110FA0AA", [] { return std::wstring(); }, false, true, defaultUnitPanel},
+        // Its status request goes unanswered: the window comes after the exchange's 10 s limit.
+        {"a unit that does not answer", "silent_on=0x08", [] { return e2e::instructedHint(40017); }, false, false,
+         emptyPanel},
     };
     for (const Outcome& outcome : outcomes) {
         SCOPED_TRACE(outcome.name);
+        DWORD started = GetTickCount();
         UpdaterProcess updater(outcome.units);
-        HWND dialog = updater.window();
+        HWND dialog = updater.window(20000);
         ASSERT_NE(nullptr, dialog);
+        EXPECT_LT(GetTickCount() - started, 15000u) << "the window comes within 15 s";
         EXPECT_EQ(outcome.hint(), ui::controlText(dialog, 40004));
         EXPECT_EQ(outcome.updateEnabled, ui::controlEnabled(dialog, 1002));
         EXPECT_EQ(outcome.panel, panel(dialog));

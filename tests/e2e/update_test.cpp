@@ -233,3 +233,38 @@ TEST(Update, AControllerChangedBehindTheUnitIsShownAndOnlyThenWritten)
     ui::postClose(dialog);
     EXPECT_EQ(0, updater.waitForExit());
 }
+
+// A unit that takes the erase and never answers it: the window answers throughout, a shutdown
+// asked meanwhile is refused, and the failure comes by itself at the exchange's limit, with
+// nothing sent after the erase.
+TEST(Update, AnEraseTheUnitNeverAnswersFailsByItself)
+{
+    UpdaterProcess updater("silent_on=0x1E");
+    HWND dialog = updater.window();
+    ASSERT_NE(nullptr, dialog);
+    startUpdate(dialog);
+    DWORD started = GetTickCount();
+    e2e::AnswerProbeRun probe(dialog, 14000, 6000);    // the shutdown's question in the silence
+    HWND failure = ui::waitForMessageBox(dialog, 20000);
+    DWORD shownAfter = GetTickCount() - started;
+    ASSERT_NE(nullptr, failure);
+    std::printf("the failure box came %lu ms after the update began\n", static_cast<unsigned long>(shownAfter));
+    EXPECT_LT(shownAfter, 12000u) << "within 12 s of the erase request, which comes after the start";
+    ui::MessageBoxView view = ui::readMessageBox(failure);
+    EXPECT_EQ(e2e::message(40002), view.caption);
+    EXPECT_EQ(e2e::message(40028) + L"\r\n", view.text.substr(0, e2e::message(40028).size() + 2));
+    EXPECT_NE(std::wstring::npos, view.text.find(L"0xfffffffd-0x000005b4")) << "the reply did not come in time";
+    std::string answers;
+    EXPECT_EQ(0, probe.finish(30000, answers)) << answers;
+    std::printf("%s", answers.c_str());
+    EXPECT_LT(e2e::reportFigure(answers, "longest wait "), 300.0) << "every message answered within 300 ms";
+    EXPECT_EQ(0.0, e2e::reportFigure(answers, "hung in ")) << "never a hung window";
+    EXPECT_NE(std::string::npos, answers.find("answered FALSE")) << "a shutdown is held off";
+    std::vector<std::string> transcript = updater.transcript(0);
+    ASSERT_FALSE(transcript.empty());
+    EXPECT_NE(std::string::npos, transcript.back().find(" 011e04")) << "nothing after the erase";
+    ui::answerMessageBox(failure, IDOK);
+    ASSERT_TRUE(ui::waitForText(dialog, 40004, e2e::message(40030), 10000));
+    ui::postClose(dialog);
+    EXPECT_EQ(0, updater.waitForExit());
+}

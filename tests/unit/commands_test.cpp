@@ -196,6 +196,47 @@ TEST_F(CommandTest, EraseWaitsOneSecondBetweenRequestAndReplyThroughTheWaitHande
     EXPECT_DOUBLE_EQ(*lastExchange().writeMs + 1000.0, *lastExchange().readMs);
 }
 
+// A transfer that does not end by itself ends at 10 s: cancelled, the cancellation waited for,
+// and nothing sent after it; a removal still ends it at once, and a short read is no reply.
+TEST_F(CommandTest, AnEraseThatNeverEndsFailsAtTheLimit)
+{
+    struct Case {
+        const char* name;
+        std::function<void(HidInterface&)> fault;
+        int expected;
+        DWORD lastError;
+        std::vector<std::string> journal;
+        std::uint64_t lasted;               // from the request, the erase's own second included
+    };
+    const Case cases[] = {
+        {"the unit never answers the erase", [](HidInterface& d) { d.unit->addFault(onCommand(0x1E, transportFault(sim::FaultKind::Silent))); },
+         -3, ERROR_TIMEOUT, {"WriteFile 0x1e 60", "Sleep 1000", "ReadFile 60 pending", "Sleep 10000", "CancelIoEx"}, 11000},
+        {"the request never goes out", [](HidInterface& d) { d.writesHang = true; },
+         -2, ERROR_TIMEOUT, {"WriteFile 0x1e 60 pending", "Sleep 10000", "CancelIoEx"}, 10000},
+        {"the unit is pulled out while its reply is awaited", [](HidInterface& d) {
+             d.unit->addFault(onCommand(0x1E, transportFault(sim::FaultKind::Silent)));
+             win32double::at(win32double::nowMs() + 4000, [&d] { win32double::detach(d); });
+         }, -3, ERROR_DEVICE_NOT_CONNECTED, {"WriteFile 0x1e 60", "Sleep 1000", "ReadFile 60 pending", "Sleep 3000"}, 4000},
+        {"the read brings one byte less than the report", [](HidInterface& d) { d.shortReads = 1; },
+         -3, ERROR_INVALID_DATA, {"WriteFile 0x1e 60", "Sleep 1000", "ReadFile 60"}, 1000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        ASSERT_EQ(0, SetSystemLock(lockEngage));
+        ASSERT_EQ(0, SetWriteProtection(protectionLift));
+        c.fault(*device);
+        std::size_t journalBefore = win32double::journal().size();
+        std::uint64_t clockBefore = win32double::nowMs();
+        EXPECT_EQ(c.expected, EraseFirmware(Sleep));
+        EXPECT_EQ(c.lastError, GetLastError());
+        EXPECT_EQ(c.journal, std::vector<std::string>(win32double::journal().begin() + static_cast<long>(journalBefore),
+                                                      win32double::journal().end()));
+        EXPECT_EQ(c.lasted, win32double::nowMs() - clockBefore);
+        TearDown();                         // no transfer left pending, no event left open
+    }
+}
+
 TEST_F(CommandTest, EraseWhoseWriteFailsReturnsAtOnceWithoutTheWait)
 {
     unit().addFault(onCommand(0x1E, transportFault(sim::FaultKind::WriteFails)));

@@ -55,7 +55,7 @@ TEST_F(LinkTest, OpensTheUnitAndRecordsItsHandlePathAndProductId)
     EXPECT_EQ(heldUnitOnly(), win32double::openCounts());
 }
 
-TEST_F(LinkTest, OpensEveryInterfaceForSynchronousSharedReadWrite)
+TEST_F(LinkTest, OpensEveryInterfaceForOverlappedSharedReadWrite)
 {
     win32double::addHidDevice(foreignDevice(0x046D, 0xC52B));
     win32double::attachUnit();
@@ -66,7 +66,7 @@ TEST_F(LinkTest, OpensEveryInterfaceForSynchronousSharedReadWrite)
         EXPECT_EQ(0xC0000000u, call.access);        // GENERIC_READ | GENERIC_WRITE
         EXPECT_EQ(0x3u, call.share);                // FILE_SHARE_READ | FILE_SHARE_WRITE
         EXPECT_EQ(3u, call.creation);               // OPEN_EXISTING
-        EXPECT_EQ(0x80u, call.flags);               // FILE_ATTRIBUTE_NORMAL, not overlapped
+        EXPECT_EQ(0x40000080u, call.flags);         // FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED
     }
 }
 

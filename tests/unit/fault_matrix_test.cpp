@@ -14,7 +14,7 @@ struct FaultColumn {
     sim::Fault fault;
     DWORD lastError;                        // what the double's failing transfer leaves behind
 };
-enum Column { writeFails, readFails, unplugged, errorZero, error16, error32, wrongStatus, noisy, columnCount };
+enum Column { writeFails, readFails, unplugged, errorZero, error16, error32, wrongStatus, noisy, silent, columnCount };
 const FaultColumn columns[columnCount] = {
     {"WriteFails", transportFault(sim::FaultKind::WriteFails), ERROR_GEN_FAILURE},
     {"ReadFails", transportFault(sim::FaultKind::ReadFails), ERROR_GEN_FAILURE},
@@ -24,6 +24,7 @@ const FaultColumn columns[columnCount] = {
     {"ErrorCode32Bit", errorReply(0x00010000), 0},  // the low half is zero: a 16-bit code reads 0
     {"WrongStatusByte", statusByte(0), 0},          // the byte itself comes from the row
     {"NoisyReply", {sim::FaultKind::NoisyReply, 0, std::nullopt}, 0},
+    {"Silent", transportFault(sim::FaultKind::Silent), ERROR_TIMEOUT},  // the read cancelled at its limit
 };
 
 // What the window shows after start-up.
@@ -46,12 +47,12 @@ struct IdentificationRow {
 
 using enum Screen;
 const IdentificationRow identificationRows[] = {
-    {"GetStatus", 1, false, 0x01, {NoUnit, NoUnit, NoUnit, NoController, NoController, NoController, WrongMode, Ready}},
-    {"ReadMemory", 2, true, 0x00, {NoUnit, NoUnit, NoUnit, WrongMode, WrongMode, WrongMode, WrongMode, WrongMode}},
+    {"GetStatus", 1, false, 0x01, {NoUnit, NoUnit, NoUnit, NoController, NoController, NoController, WrongMode, Ready, NoUnit}},
+    {"ReadMemory", 2, true, 0x00, {NoUnit, NoUnit, NoUnit, WrongMode, WrongMode, WrongMode, WrongMode, WrongMode, NoUnit}},
     {"ReadTargetInfo", 2, false, 0x01,
-     {NoUnit, NoUnit, NoUnit, ReadyWithoutInfo, NoUnit, ReadyWithoutInfo, Ready, Ready}},
+     {NoUnit, NoUnit, NoUnit, ReadyWithoutInfo, NoUnit, ReadyWithoutInfo, Ready, Ready, NoUnit}},
     {"ReadTargetIdentity", 3, false, 0x01,
-     {NoUnit, NoUnit, NoUnit, Incompatible, NoUnit, Incompatible, Ready, Ready}},
+     {NoUnit, NoUnit, NoUnit, Incompatible, NoUnit, Incompatible, Ready, Ready, NoUnit}},
 };
 
 // The update of the default unit: identification is exchanges 1 to 3, the same three again
@@ -79,25 +80,25 @@ constexpr std::uint32_t shown = shownAgain;
 const UpdateRow updateRows[] = {
     // Identified again: an error reply without a code, or one whose low half is zero, carries no
     // block, and GetStatus takes whatever comes back as the status.
-    {"AgainGetStatus", identifiedAgainExchange, &identificationRows[0], 40022, 0x01, {t, t, t, shown, shown, shown, shown, succeeds}},
+    {"AgainGetStatus", identifiedAgainExchange, &identificationRows[0], 40022, 0x01, {t, t, t, shown, shown, shown, shown, succeeds, t}},
     {"AgainReadTargetInfo", identifiedAgainExchange + 1, &identificationRows[2], 40022, 0x01,
-     {t, t, t, shown, 0x0105, shown, succeeds, succeeds}},
+     {t, t, t, shown, 0x0105, shown, succeeds, succeeds, t}},
     {"AgainReadTargetIdentity", identifiedAgainExchange + 2, &identificationRows[3], 40022, 0x01,
-     {t, t, t, shown, 0x0105, shown, succeeds, succeeds}},
+     {t, t, t, shown, 0x0105, shown, succeeds, succeeds, t}},
     // Only byte 3 confirms the lock: a refusal's byte 3 is 0, but a unit that engaged the lock
     // and flags code 0 still says 1 there.
-    {"Lock", lockExchange, nullptr, 40026, 0x00, {t, t, t, succeeds, 1627, 1627, 1627, succeeds}},
-    {"Unprotect", lockExchange + 1, nullptr, 40027, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, 1627, succeeds}},
-    {"Erase", lockExchange + 2, nullptr, 40028, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
-    {"Address", lockExchange + 3, nullptr, 40008, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
-    {"FirstBlock", firstBlockExchange, nullptr, 40009, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
+    {"Lock", lockExchange, nullptr, 40026, 0x00, {t, t, t, succeeds, 1627, 1627, 1627, succeeds, t}},
+    {"Unprotect", lockExchange + 1, nullptr, 40027, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, 1627, succeeds, t}},
+    {"Erase", lockExchange + 2, nullptr, 40028, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds, t}},
+    {"Address", lockExchange + 3, nullptr, 40008, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds, t}},
+    {"FirstBlock", firstBlockExchange, nullptr, 40009, 0x01, {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds, t}},
     {"MiddleBlock", firstBlockExchange + blocks / 2, nullptr, 40009, 0x01,
-     {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
+     {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds, t}},
     {"LastBlock", firstBlockExchange + blocks - 1, nullptr, 40009, 0x01,
-     {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds}},
+     {t, t, t, succeeds, 0x0105, 0x00010000, succeeds, succeeds, t}},
     // The closing commands report nothing: the firmware is in.
-    {"Restore", releaseExchange - 1, nullptr, 0, 0x00, {succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds}},
-    {"Release", releaseExchange, nullptr, 0, 0x01, {succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds}},
+    {"Restore", releaseExchange - 1, nullptr, 0, 0x00, {succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds}},
+    {"Release", releaseExchange, nullptr, 0, 0x01, {succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds, succeeds}},
 };
 
 template <typename Row>
@@ -196,7 +197,9 @@ TEST_P(IdentificationFaults, StartUpShowsWhatTheUnitAnswered)
     identity.bootMode = row.loaderMode ? 0x01 : 0x00;
     win32double::HidInterface& device = win32double::attachUnit(identity);
     device.unit->addFault({sim::FaultTrigger::Exchange, row.exchange, faultOf(column, row.wrongStatus)});
-    runUpdater();
+    std::uint64_t shownAt = 0;
+    runUpdater([&] { shownAt = win32double::nowMs(); });
+    EXPECT_LE(shownAt, 10000u) << "a unit that does not answer holds the window back one limit at most";
 
     expectScreen(screen, 0);
     EXPECT_EQ(exchangesOf(row, screen), device.unit->transcript().size());
@@ -212,7 +215,7 @@ TEST_P(UpdateFaults, UpdateEndsAsTheUnitAnsweredAndARePlugUpdatesCleanly)
     Column column = GetParam().column;
     std::uint32_t code = row.codes[column];
     if (code == fromTransfer)
-        code = column == readFails ? 0xFFFFFFFD : 0xFFFFFFFE;
+        code = column == readFails || column == silent ? 0xFFFFFFFD : 0xFFFFFFFE;
     std::vector<std::uint8_t> image = storedImage(172);     // 20 cells, variant 250
     win32double::HidInterface& device = win32double::attachUnit();
     device.unit->addFault({sim::FaultTrigger::Exchange, row.exchange, faultOf(column, row.wrongStatus)});

@@ -67,9 +67,14 @@ Lines closeWindow(const std::string& heldPath)
 constexpr std::size_t imageBlocks = 2048;
 const Lines raised = {"SetWindowPos dialog", "SetWindowPos msctls_progress32"};
 
-// Shutdown held off and the PC kept awake from before the first command until after the last.
-const Lines updateBegins = {"SetThreadExecutionState 0x80000001", "ShutdownBlockReasonCreate dialog", "timeBeginPeriod 1"};
-const Lines updateEnds = {"timeEndPeriod 1", "ShutdownBlockReasonDestroy dialog", "SetThreadExecutionState 0x80000000"};
+// Update, Close and the system menu's Close greyed, shutdown held off, the PC kept awake,
+// throttling held off (timer resolution and execution speed) and a high-resolution timer for the
+// waits, from before the first command until after the last; Close comes back, Update stays greyed.
+const Lines updateBegins = {"EnableWindow 1002 0", "EnableWindow 2 0", "EnableMenuItem dialog 0xf060 0x1",
+                            "SetThreadExecutionState 0x80000001", "ShutdownBlockReasonCreate dialog",
+                            "SetProcessInformation 0x5 0x0", "CreateWaitableTimerExW 0x2"};
+const Lines updateEnds = {"SetProcessInformation 0x0 0x0", "EnableWindow 2 1", "EnableMenuItem dialog 0xf060 0x0",
+                          "ShutdownBlockReasonDestroy dialog", "SetThreadExecutionState 0x80000000"};
 
 // Identified again right before the first command that writes: a report left from before is
 // dropped, then the same exchanges as at opening.
@@ -78,9 +83,10 @@ Lines identifiedAgain(const Lines& identification = identified)
     return Lines{"HidD_FlushQueue"} + identification;
 }
 
-// Identified again, then lock, unprotect, erase (its own second inside the exchange, then four and the address's lead
-// as one gap), address, each with its waits; the progress window created and raised, then raised
-// once more with both shown after the first block, since the main window is in the foreground.
+// Identified again; then the progress window created and raised before the lock; lock, unprotect,
+// erase (its own second inside the exchange, then four and the address's lead as one gap),
+// address, each with its waits; the progress window raised once more with both shown after the
+// first block, since the main window is in the foreground.
 // A failing block ends the transfer at once, without a wait.
 // Restore and release, each request and its reply.
 const Lines closingCommands = exchange("0x20") + exchange("0x0b");
@@ -88,9 +94,9 @@ const Lines closingCommands = exchange("0x20") + exchange("0x0b");
 Lines blockTransfer(std::size_t failingBlock = 0, const Lines& failingExchange = {"WriteFile 0x1b 60", "ReadFile 60 failed"},
                     const Lines& closing = closingCommands)
 {
-    Lines lines = updateBegins + identifiedAgain() + exchange("0x0b") + wait(20) + exchange("0x20") + wait(20) +
-                  Lines{"WriteFile 0x1e 60", "Sleep 1000", "ReadFile 60"} + wait(4000 + 20) + exchange("0x1f") +
-                  wait(20) + Lines{"CreateWindowExW msctls_progress32"} + raised;
+    Lines lines = updateBegins + identifiedAgain() + Lines{"CreateWindowExW msctls_progress32"} + raised +
+                  exchange("0x0b") + wait(20) + exchange("0x20") + wait(20) +
+                  Lines{"WriteFile 0x1e 60", "Sleep 1000", "ReadFile 60"} + wait(4000 + 20) + exchange("0x1f") + wait(20);
     for (std::size_t block = 1; block <= imageBlocks; ++block) {
         if (block == failingBlock)
             return lines + failingExchange + Lines{"DestroyWindow msctls_progress32"} + updateEnds;

@@ -1,6 +1,7 @@
 // The update procedure: consent, the paced command sequence, the blocks and the progress window.
 #include "update_fixture.h"
 
+#include "commands.h"
 #include "pacing.h"
 #include "update_procedure.h"
 
@@ -245,38 +246,47 @@ TEST_F(AppTest, LenientRepliesAndFailingClosingCommandsStillSucceed)
     }
 }
 
-// Every wait lasts its length by the clock, however the slices fall, and a message sent to the
-// window meanwhile is answered within a slice.
-TEST_F(AppTest, PacedWaitsLastTheirLengthAndAnswerThroughout)
+// Every wait lasts its length by the clock, even when Windows ends it early, and is one wait; a
+// message sent to the window at any moment of it is answered at once, whatever it waits on.
+TEST_F(AppTest, WaitsLastTheirLengthAndAnswerAtOnceThroughout)
 {
     struct Case {
         const char* name;
+        std::function<void()> wait;
         DWORD ms;
-        DWORD shortfall;                    // the first Sleep returns this much early, as Windows' may
+        DWORD shortfall;                    // the timer fires this much early, as no timer should
     };
-    const Case cases[] = {{"a block's wait that ends early", 20, 8}, {"the wait after the erase", 4000, 0},
-                          {"the erase's own second, ending early", 1000, 3}};
+    const Case cases[] = {
+        {"a block's wait that ends early", [] { pace(20); }, 20, 8},
+        {"the wait after the erase", [] { pace(4000); }, 4000, 0},
+        {"the erase's own second, ending early", [] { pace(1000); }, 1000, 3},
+        {"a reply that never comes", [] {
+             BYTE report[60];
+             EXPECT_EQ(-3, GetStatus(report));
+         }, 10000, 0},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
+        win32double::HidInterface& device = win32double::attachUnit();
         std::vector<std::shared_ptr<const win32double::SentMessage>> sent;
         std::uint64_t waited = 0;
         runUpdater([&] {                    // the main window, to answer
-            win32double::whileSleeping([&](std::size_t) { sent.push_back(win32double::sendFromOutside(WM_NULL, 0)); });
+            device.unit->addFault(onCommand(0x08, transportFault(sim::FaultKind::Silent)));
             std::uint64_t start = win32double::nowMs();
+            for (std::uint64_t at : {start + 1, start + c.ms / 2, start + c.ms - 1})
+                win32double::at(at, [&sent] { sent.push_back(win32double::sendFromOutside(WM_NULL, 0)); });
             win32double::shortenNextSleep(c.shortfall);
-            pace(c.ms);
+            c.wait();
             waited = win32double::nowMs() - start;
         });
         EXPECT_EQ(c.ms, waited);
-        EXPECT_EQ(std::vector<DWORD>{c.ms}, win32double::sleeps()) << "one wait, however sliced";
-        ASSERT_FALSE(sent.empty());
-        sent.pop_back();                    // sent as the wait ended: it is the next wait's to answer
+        EXPECT_EQ(std::vector<DWORD>{c.ms}, win32double::sleeps()) << "one wait, however it was woken";
+        ASSERT_EQ(3u, sent.size());
         for (const auto& message : sent) {
             ASSERT_TRUE(message->answered);
-            EXPECT_LE(message->answeredAtMs - message->sentAtMs, 25u);
+            EXPECT_EQ(message->sentAtMs, message->answeredAtMs);
         }
-        win32double::whileSleeping(nullptr);
         TearDown();
     }
 }
@@ -315,6 +325,11 @@ TEST_F(AppTest, NothingDoneDuringTheUpdateCutsItShortOrActsAfterIt)
              win32double::post(dialog, WM_SYSCOMMAND, SC_CLOSE);
              return std::vector<Sent>{};
          }, 0},
+        {"a touch on Close, a pen on the title bar", [](HWND dialog) {
+             win32double::post(win32double::control(2)->handle, WM_POINTERDOWN);
+             win32double::post(dialog, WM_NCPOINTERUP, HTCLOSE);
+             return std::vector<Sent>{};
+         }, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -327,6 +342,8 @@ TEST_F(AppTest, NothingDoneDuringTheUpdateCutsItShortOrActsAfterIt)
             std::size_t drawn = 0;
             win32double::whileSleeping([&](std::size_t waits) {
                 if (waits == 5 + 100) {
+                    EXPECT_FALSE(win32double::controlEnabled(1002) || win32double::controlEnabled(2));
+                    EXPECT_TRUE(win32double::findWindow(dialog)->systemCloseGreyed) << "nor the close box";
                     sent = c.act(dialog);
                     win32double::invalidate(dialog);    // uncovered meanwhile
                     drawn = win32double::bltCalls().size();
@@ -343,9 +360,11 @@ TEST_F(AppTest, NothingDoneDuringTheUpdateCutsItShortOrActsAfterIt)
         for (const Sent& message : sent) {
             ASSERT_TRUE(message->answered);
             EXPECT_EQ(c.answer, message->answer);
-            EXPECT_LE(message->answeredAtMs - message->sentAtMs, 25u) << "answered within a slice";
+            EXPECT_EQ(message->sentAtMs, message->answeredAtMs) << "answered at once";
         }
         EXPECT_TRUE(open) << "the window is still open after the update";
+        EXPECT_TRUE(win32double::controlEnabled(2) && !win32double::controlEnabled(1002)) << "as the result leaves them";
+        EXPECT_FALSE(win32double::lastDialog()->systemCloseGreyed);
         EXPECT_EQ(0u, win32double::queuedMessages()) << "the queued input was thrown away";
         EXPECT_EQ(2048u, device.unit->blocksWritten());
         EXPECT_EQ(message(40032), win32double::controlText(40004));
@@ -355,18 +374,58 @@ TEST_F(AppTest, NothingDoneDuringTheUpdateCutsItShortOrActsAfterIt)
     }
 }
 
-TEST_F(AppTest, TimerRunsAtOneMillisecondForTheLengthOfTheUpdateOnly)
+// For the length of the update only, on each Windows: throttling held off with the flags that
+// Windows takes, and the waits' timer at high resolution, or a plain one with the 1 ms tick.
+// The opt-out given back and the timer closed before the failure box (TearDown: nothing left).
+TEST_F(AppTest, PreciseWaitsAndNoThrottlingForTheLengthOfTheUpdateOnly)
 {
-    win32double::HidInterface& device = win32double::attachUnit();
-    device.unit->addFault({sim::FaultTrigger::Block, 3, transportFault(sim::FaultKind::ReadFails)});
-    runUpdater([] { win32double::pressButton(1002); });
-    const auto& journal = win32double::journal();
-    auto begin = std::find(journal.begin(), journal.end(), "timeBeginPeriod 1");
-    auto end = std::find(journal.begin(), journal.end(), "timeEndPeriod 1");
-    auto box = std::find(journal.begin(), journal.end(), "MessageBoxW");
-    ASSERT_NE(journal.end(), begin);
-    ASSERT_NE(journal.end(), end);
-    EXPECT_LT(begin, end);
-    EXPECT_EQ("HidD_FlushQueue", *(begin + 1)) << "raised just before the controller is identified again";
-    EXPECT_LT(end, std::find(box + 1, journal.end(), "MessageBoxW")) << "back to normal before the failure box";
+    using Lines = std::vector<std::string>;
+    struct Case {
+        const char* name;
+        std::function<void()> windows;
+        Lines begins;                       // right before the controller is identified again
+        ULONG heldOff;                      // the control mask in force during the transfer
+        Lines ends;                         // right after the failing block
+    };
+    const Case cases[] = {
+        {"Windows 11 takes both flags and the high-resolution timer", [] {},
+         {"SetProcessInformation 0x5 0x0", "CreateWaitableTimerExW 0x2"}, 0x5, {"SetProcessInformation 0x0 0x0"}},
+        {"Windows 10 refuses the timer flag, each is tried on its own", [] { win32double::refuseThrottlingFlag(0x4); },
+         {"SetProcessInformation 0x5 0x0 failed", "SetProcessInformation 0x4 0x0 failed",
+          "SetProcessInformation 0x1 0x0", "CreateWaitableTimerExW 0x2"}, 0x1, {"SetProcessInformation 0x0 0x0"}},
+        {"Windows 7 has neither", [] {
+             win32double::withoutProcessInformation();
+             win32double::refuseHighResolutionTimer();
+         }, {"CreateWaitableTimerExW 0x2 failed", "CreateWaitableTimerExW 0x0", "timeBeginPeriod 1"}, 0x0,
+         {"timeEndPeriod 1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        c.windows();
+        win32double::HidInterface& device = win32double::attachUnit();
+        device.unit->addFault({sim::FaultTrigger::Block, 3, transportFault(sim::FaultKind::ReadFails)});
+        ULONG during = 0xFF;
+        runUpdater([&] {
+            win32double::whileSleeping([&](std::size_t waits) {
+                if (waits == 5 + 1)
+                    during = win32double::throttlingControl();
+            });
+            win32double::pressButton(1002);
+            win32double::whileSleeping(nullptr);
+        });
+        EXPECT_EQ(c.heldOff, during);
+        const auto& journal = win32double::journal();
+        // Identified again, then the progress window and the lock.
+        auto progress = std::find(journal.begin(), journal.end(), "CreateWindowExW msctls_progress32");
+        auto again = std::find(std::make_reverse_iterator(progress), journal.rend(), "HidD_FlushQueue").base() - 1;
+        ASSERT_GE(again - journal.begin(), static_cast<long>(c.begins.size()));
+        EXPECT_EQ(c.begins, Lines(again - static_cast<long>(c.begins.size()), again));
+        auto failed = std::find(journal.begin(), journal.end(), "ReadFile 60 failed");
+        ASSERT_NE(journal.end(), failed);
+        auto destroyed = failed + 2;        // the progress window goes first
+        ASSERT_GE(journal.end() - destroyed, static_cast<long>(c.ends.size()));
+        EXPECT_EQ(c.ends, Lines(destroyed, destroyed + static_cast<long>(c.ends.size())));
+        TearDown();
+    }
 }

@@ -32,6 +32,8 @@ struct HidInterface {
     bool capsFail = false;
     std::shared_ptr<sim::SimulatedUnit> unit; // null: a HID device that is not a programming unit
     std::shared_ptr<struct ScriptedPeer> scripted;  // instead of a unit: replies from a script
+    bool writesHang = false;                // an overlapped write never completes: the unit takes nothing
+    DWORD shortReads = 0;                   // a read reports this many bytes fewer than the report
 };
 
 // A device that answers from a script instead of a simulated unit, as the fuzzer's bytes do.
@@ -72,6 +74,10 @@ struct OpenCounts {
     std::size_t mutexes = 0;
     std::size_t shutdownBlocks = 0;         // ShutdownBlockReasonCreate without its Destroy
     std::size_t systemKeptAwake = 0;        // 1 while ES_SYSTEM_REQUIRED stays in force
+    std::size_t waitObjects = 0;            // events and waitable timers
+    std::size_t pendingTransfers = 0;       // overlapped transfers not completed
+    std::size_t endlessWaits = 0;           // waits that nothing could end: a real thread would hang
+    std::size_t throttlingOptOuts = 0;      // 1 while the process holds power throttling off
     bool operator==(const OpenCounts&) const = default;
 };
 OpenCounts openCounts();
@@ -93,9 +99,20 @@ DWORD lastClassDevsFlags();
 // slices is one wait of its whole length, in sleeps() and in the journal alike.
 std::uint64_t nowMs();
 const std::vector<DWORD>& sleeps();
-void shortenNextSleep(DWORD ms);            // the next Sleep returns this much early, as Windows' may
+void shortenNextSleep(DWORD ms);            // the next Sleep, time-out or timer ends this much early
 // Runs at the end of every Sleep with the number of waits so far: the user acting meanwhile.
 void whileSleeping(std::function<void(std::size_t sleeps)> action);
+
+// Waits on the virtual clock. MsgWaitForMultipleObjectsEx lets time pass only up to its
+// time-out, a waitable timer's due time among its handles or a moment given to at(), and returns
+// at once for a signalled handle, a message sent from outside or a window to paint. Overlapped
+// transfers complete at once, except a read after a request the unit will never answer and a
+// write to a device whose writes hang: those end only when cancelled or when the device goes.
+void at(std::uint64_t ms, std::function<void()> action);    // runs once the clock reaches ms
+void refuseHighResolutionTimer();           // CreateWaitableTimerExW refuses the flag, as before Windows 10 1803
+void withoutProcessInformation();           // kernel32 has no SetProcessInformation, as on Windows 7
+void refuseThrottlingFlag(ULONG flag);      // SetProcessInformation refuses a control mask with it
+ULONG throttlingControl();                  // the control mask in force
 
 // GDI: what was drawn, and the state of a device context.
 struct BltCall {
@@ -192,6 +209,7 @@ struct Window {
     std::vector<UINT> progressPositions;    // PBM_SETPOS, in order
     bool foreign = false;                   // another program's window, never the product's to release
     LONG_PTR messageResult = 0;             // DWLP_MSGRESULT, dialogs only
+    bool systemCloseGreyed = false;         // the system menu's Close, and with it the close box
 };
 const Window* findWindow(HWND handle);
 const Window* lastDialog();                 // the dialog created last, or null
@@ -279,8 +297,11 @@ bool commonControlsInitialised();
 // "RegisterDeviceNotificationW", "UnregisterDeviceNotification", "EndDialog <result>",
 // "CreateWindowExW <class>", "DestroyWindow <name>", "SetWindowPos <name>" (" after <handle>" added
 // for any place but the top), "ShowWindow <name> <command>",
-// "timeBeginPeriod <ms>", "timeEndPeriod <ms>", "SetThreadExecutionState 0x<8 hex digits>",
-// "ShutdownBlockReasonCreate <name>", "ShutdownBlockReasonDestroy <name>"; a window's name is "dialog", its control ID, or
+// "timeBeginPeriod <ms>", "timeEndPeriod <ms>", "ReadFile 60 pending" and "WriteFile <code> 60 pending"
+// for transfers that do not complete at once, "CancelIoEx", "CreateWaitableTimerExW 0x<flags>"
+// (" failed" added when refused), "SetProcessInformation 0x<control mask> 0x<state mask>", "SetThreadExecutionState 0x<8 hex digits>",
+// "ShutdownBlockReasonCreate <name>", "ShutdownBlockReasonDestroy <name>", "PostMessageW <message>",
+// "EnableMenuItem <name> 0x<item> 0x<flags>" for a window's system menu; a window's name is "dialog", its control ID, or
 // the class of another top-level window.
 const std::vector<std::string>& journal();
 

@@ -199,6 +199,16 @@ typedef struct tagMSG {
 #define WM_NCMOUSEMOVE 0x00A0
 #define WM_NCLBUTTONDOWN 0x00A1
 #define WM_NCXBUTTONDBLCLK 0x00AD
+#define WM_NCPOINTERUPDATE 0x0241
+#define WM_NCPOINTERUP 0x0243
+#define WM_POINTERUPDATE 0x0245
+#define WM_POINTERDOWN 0x0246
+#define WM_POINTERHWHEEL 0x024F
+struct HMENU__;
+typedef HMENU__* HMENU;
+#define MF_BYCOMMAND 0x00000000u
+#define MF_ENABLED 0x00000000u
+#define MF_GRAYED 0x00000001u
 #define WM_KEYFIRST 0x0100
 #define WM_KEYDOWN 0x0100
 #define WM_KEYLAST 0x0109
@@ -223,6 +233,7 @@ typedef DWORD EXECUTION_STATE;
 #define WM_COMMAND 0x0111
 #define WM_CTLCOLORSTATIC 0x0138
 #define WM_DEVICECHANGE 0x0219
+#define WM_APP 0x8000
 #define BN_CLICKED 0
 
 #define IDOK 1
@@ -270,6 +281,35 @@ typedef DWORD EXECUTION_STATE;
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814u
 #define ERROR_RESOURCE_LANG_NOT_FOUND 1815u
 #define ERROR_INVALID_USER_BUFFER 1784u
+#define ERROR_INVALID_DATA 13u
+#define ERROR_OPERATION_ABORTED 995u
+#define ERROR_IO_INCOMPLETE 996u
+#define ERROR_IO_PENDING 997u
+#define ERROR_NOT_FOUND 1168u
+#define ERROR_TIMEOUT 1460u
+
+// Waiting: events, waitable timers, and a wait that also wakes for the thread's messages.
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_TIMEOUT 0x00000102u
+#define WAIT_FAILED 0xFFFFFFFFu
+#define QS_PAINT 0x0020u
+#define TIMER_ALL_ACCESS 0x001F0003u
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002u
+typedef void (*PTIMERAPCROUTINE)(LPVOID, DWORD, DWORD);
+
+// Power throttling, as SetProcessInformation takes it.
+typedef enum _PROCESS_INFORMATION_CLASS { ProcessMemoryPriority, ProcessMemoryExhaustionInfo, ProcessAppMemoryInfo,
+                                          ProcessInPrivateInfo, ProcessPowerThrottling } PROCESS_INFORMATION_CLASS;
+#define PROCESS_POWER_THROTTLING_CURRENT_VERSION 1
+#define PROCESS_POWER_THROTTLING_EXECUTION_SPEED 0x1
+#define PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION 0x4
+typedef struct _PROCESS_POWER_THROTTLING_STATE {
+    ULONG Version;
+    ULONG ControlMask;
+    ULONG StateMask;
+} PROCESS_POWER_THROTTLING_STATE;
+typedef LONG_PTR (*FARPROC)();
 
 extern "C" {
 
@@ -292,6 +332,22 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCWSTR lpName);
+BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred, BOOL bWait);
+BOOL WINAPI CancelIoEx(HANDLE hFile, LPOVERLAPPED lpOverlapped);
+HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState, LPCWSTR lpName);
+BOOL WINAPI SetEvent(HANDLE hEvent);
+BOOL WINAPI ResetEvent(HANDLE hEvent);
+HANDLE WINAPI CreateWaitableTimerExW(LPSECURITY_ATTRIBUTES lpTimerAttributes, LPCWSTR lpTimerName, DWORD dwFlags,
+                                     DWORD dwDesiredAccess);
+BOOL WINAPI SetWaitableTimer(HANDLE hTimer, const LARGE_INTEGER* lpDueTime, LONG lPeriod,
+                             PTIMERAPCROUTINE pfnCompletionRoutine, LPVOID lpArgToCompletionRoutine, BOOL fResume);
+DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, const HANDLE* pHandles, DWORD dwMilliseconds, DWORD dwWakeMask,
+                                         DWORD dwFlags);
+HANDLE WINAPI GetCurrentProcess(void);
+HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName);
+FARPROC WINAPI GetProcAddress(HMODULE hModule, const char* lpProcName);
+BOOL WINAPI SetProcessInformation(HANDLE hProcess, PROCESS_INFORMATION_CLASS ProcessInformationClass,
+                                  LPVOID ProcessInformation, DWORD ProcessInformationSize);
 
 LANGID WINAPI GetUserDefaultUILanguage(void);
 
@@ -316,6 +372,9 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
 BOOL WINAPI DestroyWindow(HWND hWnd);
 BOOL WINAPI PeekMessageW(MSG* lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg);
+BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert);
+BOOL WINAPI EnableMenuItem(HMENU hMenu, UINT uIDEnableItem, UINT uEnable);
 LONG_PTR WINAPI SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 BOOL WINAPI ShutdownBlockReasonCreate(HWND hWnd, LPCWSTR pwszReason);
 BOOL WINAPI ShutdownBlockReasonDestroy(HWND hWnd);

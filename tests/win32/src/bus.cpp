@@ -76,6 +76,7 @@ void detach(HidInterface& device)
     device.present = false;
     if (device.unit)
         device.unit->unplug();
+    detail::failPendingIoOf(device);        // a transfer under way fails at once
 }
 
 std::wstring interfacePath(USHORT vendorId, USHORT productId, unsigned serial)
@@ -114,7 +115,9 @@ OpenCounts openCounts()
             state().heapBlocks.size(), registrations, state().gdiObjects.size(),
             static_cast<std::size_t>(state().timerPeriods), state().invalidReleases, windows,
             state().mutexHandles.size(), state().shutdownBlocked ? 1u : 0u,
-            (state().executionState & ES_SYSTEM_REQUIRED) && (state().executionState & ES_CONTINUOUS) ? 1u : 0u};
+            (state().executionState & ES_SYSTEM_REQUIRED) && (state().executionState & ES_CONTINUOUS) ? 1u : 0u,
+            state().waitObjects.size(), state().pendingIo.size(), state().waitsWithoutEnd,
+            state().throttlingControl != 0 ? 1u : 0u};
 }
 
 const std::vector<CreateFileCall>& createFileCalls()

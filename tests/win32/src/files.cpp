@@ -58,6 +58,35 @@ BOOL transferFailed(const HidInterface& device, const std::string& call, DWORD l
     return refused(call.c_str(), length);
 }
 
+// An overlapped transfer starts with its event reset, as Windows resets it.
+void beginTransfer(const FileHandle& handle, LPOVERLAPPED overlapped)
+{
+    if (handle.overlapped) {
+        overlapped->Internal = ERROR_IO_PENDING;
+        overlapped->InternalHigh = 0;
+        ResetEvent(overlapped->hEvent);
+    }
+}
+
+// A transfer that has not completed when the call returns.
+BOOL leftPending(HANDLE file, LPOVERLAPPED overlapped, const std::string& call)
+{
+    state().pendingIo.push_back({file, overlapped});
+    state().journal.push_back(call + " pending");
+    fail(ERROR_IO_PENDING);
+    return FALSE;
+}
+
+// A transfer complete at once: on an overlapped handle, its record and event say so too.
+BOOL transferred(LPOVERLAPPED overlapped, LPDWORD moved, DWORD length)
+{
+    if (moved != nullptr)
+        *moved = length;
+    if (overlapped != nullptr)
+        win32double::detail::completeIo(overlapped, 0, length);
+    return TRUE;
+}
+
 // A write is journalled with the request's command code, so an order of exchanges and waits
 // reads as the unit saw it.
 std::string writeCall(const std::uint8_t* request)
@@ -107,13 +136,15 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         return refused("WriteFile", nNumberOfBytesToWrite);
     }
     const auto* request = static_cast<const std::uint8_t*>(lpBuffer);
+    std::string call = writeCall(request) + " " + std::to_string(nNumberOfBytesToWrite);
+    beginTransfer(*handle, lpOverlapped);
+    if (handle->overlapped && device.writesHang)
+        return leftPending(hFile, lpOverlapped, call);
     if (device.unit ? !device.unit->write(request, nNumberOfBytesToWrite, static_cast<double>(state().nowMs))
                     : !device.scripted->write(request, nNumberOfBytesToWrite))
         return transferFailed(device, writeCall(request), nNumberOfBytesToWrite);
-    if (lpNumberOfBytesWritten != nullptr)
-        *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
-    state().journal.push_back(writeCall(request) + " " + std::to_string(nNumberOfBytesToWrite));
-    return TRUE;
+    state().journal.push_back(call);
+    return transferred(lpOverlapped, lpNumberOfBytesWritten, nNumberOfBytesToWrite);
 }
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
@@ -130,14 +161,17 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
         fail(ERROR_INVALID_USER_BUFFER);
         return refused("ReadFile", nNumberOfBytesToRead);
     }
+    beginTransfer(*handle, lpOverlapped);
+    // A unit that took the request and never answers sends no input report: the read waits.
+    std::string call = "ReadFile " + std::to_string(nNumberOfBytesToRead);
+    if (handle->overlapped && device.unit && device.unit->silent())
+        return leftPending(hFile, lpOverlapped, call);
     auto* reply = static_cast<std::uint8_t*>(lpBuffer);
     if (device.unit ? !device.unit->read(reply, device.inputReportLength, static_cast<double>(state().nowMs))
                     : !device.scripted->read(reply, device.inputReportLength))
         return transferFailed(device, "ReadFile", nNumberOfBytesToRead);
-    if (lpNumberOfBytesRead != nullptr)
-        *lpNumberOfBytesRead = device.inputReportLength;
-    state().journal.push_back("ReadFile " + std::to_string(nNumberOfBytesToRead));
-    return TRUE;
+    state().journal.push_back(call);
+    return transferred(lpOverlapped, lpNumberOfBytesRead, device.inputReportLength - device.shortReads);
 }
 
 HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR lpName)
@@ -157,7 +191,7 @@ HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR lpName)
 
 BOOL WINAPI CloseHandle(HANDLE hObject)
 {
-    if (state().mutexHandles.erase(hObject) != 0)
+    if (state().mutexHandles.erase(hObject) != 0 || state().waitObjects.erase(hObject) != 0)
         return TRUE;
     auto found = state().fileHandles.find(hObject);
     if (found == state().fileHandles.end()) {
@@ -165,6 +199,9 @@ BOOL WINAPI CloseHandle(HANDLE hObject)
         fail(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    for (const auto& pending : state().pendingIo)
+        if (pending.file == hObject)
+            ++state().invalidReleases;      // the buffer still belongs to the transfer
     state().journal.push_back("CloseHandle " + narrow(found->second.device->path));
     state().fileHandles.erase(found);
     return TRUE;

@@ -9,6 +9,26 @@
 using win32double::detail::fail;
 using win32double::detail::state;
 
+namespace win32double::detail {
+
+void passTime(DWORD ms)
+{
+    state().nowMs += ms;
+    auto& journal = state().journal;
+    if (state().sleepJournalLine != SIZE_MAX && state().sleepJournalLine + 1 == journal.size()) {
+        state().sleeps.back() += ms;        // the same wait goes on
+    } else {
+        state().sleeps.push_back(ms);
+        journal.emplace_back();
+        state().sleepJournalLine = journal.size() - 1;
+    }
+    journal.back() = "Sleep " + std::to_string(state().sleeps.back());
+    if (state().sleepAction)
+        state().sleepAction(state().sleeps.size());
+}
+
+}
+
 namespace {
 
 HANDLE const processHeap = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x0DEAD000));
@@ -31,19 +51,7 @@ void WINAPI Sleep(DWORD dwMilliseconds)
 {
     DWORD shortfall = state().nextSleepShortfall < dwMilliseconds ? state().nextSleepShortfall : dwMilliseconds;
     state().nextSleepShortfall = 0;
-    DWORD slept = dwMilliseconds - shortfall;
-    state().nowMs += slept;
-    auto& journal = state().journal;
-    if (state().sleepJournalLine != SIZE_MAX && state().sleepJournalLine + 1 == journal.size()) {
-        state().sleeps.back() += slept;     // the same wait goes on
-    } else {
-        state().sleeps.push_back(slept);
-        journal.emplace_back();
-        state().sleepJournalLine = journal.size() - 1;
-    }
-    journal.back() = "Sleep " + std::to_string(state().sleeps.back());
-    if (state().sleepAction)
-        state().sleepAction(state().sleeps.size());
+    win32double::detail::passTime(dwMilliseconds - shortfall);
 }
 
 EXECUTION_STATE WINAPI SetThreadExecutionState(EXECUTION_STATE esFlags)

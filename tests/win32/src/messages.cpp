@@ -123,7 +123,10 @@ void actOnQueuedMessage(const MSG& message)
         break;
     case WM_CLOSE: clickCloseBox(); break;
     case WM_PAINT: sendToDialog(WM_PAINT, 0, 0); break;
-    default: break;
+    default:
+        if (message.message >= WM_APP && target->dialogProc != nullptr)
+            target->dialogProc(target->handle, message.message, message.wParam, message.lParam);
+        break;
     }
 }
 
@@ -180,6 +183,15 @@ LRESULT WINAPI DispatchMessageW(const MSG* lpMsg)
     }
     win32double::detail::actOnQueuedMessage(*lpMsg);
     return 0;
+}
+
+BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    if (win32double::detail::findWindow(hWnd) == nullptr)
+        return FALSE;
+    state().journal.push_back("PostMessageW " + std::to_string(Msg));
+    win32double::post(hWnd, Msg, wParam, lParam);
+    return TRUE;
 }
 
 LONG_PTR WINAPI SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong)

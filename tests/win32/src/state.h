@@ -6,12 +6,28 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <optional>
 
 namespace win32double::detail {
 
 struct FileHandle {
     HidInterface* device;
     bool overlapped;
+};
+
+// An overlapped transfer that has not completed: a read no reply came for, a write the unit
+// never took. It ends when the device goes or when it is cancelled.
+struct PendingIo {
+    HANDLE file;
+    OVERLAPPED* overlapped;
+};
+
+struct WaitObject {
+    enum Kind { Event, Timer } kind = Event;
+    bool manualReset = true;                // timers: false, a synchronization timer
+    bool signalled = false;
+    std::optional<std::uint64_t> dueMs;     // timers: armed until then
+    bool highResolution = false;
 };
 
 struct State {
@@ -54,6 +70,14 @@ struct State {
     std::function<void(std::size_t)> sleepAction;
     std::size_t sleepJournalLine = SIZE_MAX;    // the journal line of the last wait, while nothing followed it
     int timerPeriods = 0;
+    std::map<HANDLE, WaitObject> waitObjects;
+    std::list<PendingIo> pendingIo;
+    std::size_t waitsWithoutEnd = 0;        // waits nothing could ever end
+    std::multimap<std::uint64_t, std::function<void()>> scheduled;
+    bool highResolutionRefused = false;
+    bool processInformationMissing = false;
+    ULONG refusedThrottlingFlags = 0;
+    ULONG throttlingControl = 0;            // what SetProcessInformation holds the process to
 
     // Messages from outside the thread: sent ones wait until the thread reads its messages,
     // posted ones and input until they are taken from the queue.
@@ -99,6 +123,12 @@ void actOnQueuedMessage(const MSG& message);
 void deliverPendingSends();
 // The dialog's loop after a message was handled: sent messages, then the queue in order.
 void runDialogLoop();
-void fail(DWORD error);                     // SetLastError, for the double's failure paths
+void fail(DWORD error);
+// Virtual time passes: one wait, joined to the wait journalled just before it.
+void passTime(DWORD ms);
+// Ends a pending transfer with this error (0: success) and signals its event.
+void completeIo(OVERLAPPED* overlapped, DWORD error, DWORD moved);
+// Transfers pending on the device end as an unplugged device's do.
+void failPendingIoOf(const HidInterface& device);                     // SetLastError, for the double's failure paths
 
 }

@@ -1,6 +1,8 @@
 // user32 and comctl32: a headless model of the dialog, its controls and message boxes.
 #include "state.h"
 
+#include <cstdio>
+
 #include <commctrl.h>
 #include <dbt.h>
 #include <mmsystem.h>
@@ -370,6 +372,25 @@ LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     if (window->dialogProc != nullptr && !window->ended)
         return window->dialogProc(hWnd, Msg, wParam, lParam);
     return 0;
+}
+
+// A window's system menu is named by the window's own handle.
+HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL)
+{
+    return find(hWnd) != nullptr ? reinterpret_cast<HMENU>(hWnd) : nullptr;
+}
+
+BOOL WINAPI EnableMenuItem(HMENU hMenu, UINT uIDEnableItem, UINT uEnable)
+{
+    Window* window = find(reinterpret_cast<HWND>(hMenu));
+    if (window == nullptr || (uEnable & 0x400u) != 0 || uIDEnableItem != SC_CLOSE)
+        return -1;                          // only the Close item, by command, is modelled
+    BOOL wasGreyed = window->systemCloseGreyed ? MF_GRAYED : MF_ENABLED;
+    window->systemCloseGreyed = (uEnable & MF_GRAYED) != 0;
+    char line[64];
+    std::snprintf(line, sizeof line, " 0x%x 0x%x", uIDEnableItem, uEnable);
+    state().journal.push_back("EnableMenuItem " + journalName(*window) + line);
+    return wasGreyed;
 }
 
 BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable)
