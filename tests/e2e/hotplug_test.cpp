@@ -78,8 +78,8 @@ TEST(HotPlug, RemovalOfTheHeldUnitReachesTheWindowFromWine)
 
 namespace {
 
-// The failure box of the lock, the first exchange after the three of the identification, with its
-// write failed; nullptr when none came within timeoutMs of the confirmation.
+// The failure box of the lock, the first exchange after identification and the same three
+// exchanges again, with its write failed; nullptr when none came within timeoutMs of the confirmation.
 HWND lockFailure(HWND dialog, DWORD timeoutMs, double& confirmedAt)
 {
     if (!ui::clickAndConfirm(dialog, 1002))
@@ -121,10 +121,10 @@ TEST(HotPlug, AFailedLockWriteIsReportedAndABadLinkRemovesTheUnit)
     };
     const Row rows[] = {
         {"write_fails_on=0x0B", "fault:write-fails", nullptr, 0},
-        {"short_reply_at_exchange=4", "link:short-reply", "unit 0: the driver gave up on the link: an answer that does not fit the request; the unit is removed", 0},
-        {"wrong_answer_at_exchange=4", "link:wrong-answer", "unit 0: the driver gave up on the link: an answer that does not fit the request; the unit is removed", 0},
-        {"break_at_exchange=4", "link:broken-pipe", "unit 0: ended the link at exchange 4, as its description says; the unit is removed", 0},
-        {"stall_at_exchange=4", "link:stall", "unit 0: the driver gave up on the link: no answer within 5000 ms; the unit is removed", 5000},
+        {"short_reply_at_exchange=7", "link:short-reply", "unit 0: the driver gave up on the link: an answer that does not fit the request; the unit is removed", 0},
+        {"wrong_answer_at_exchange=7", "link:wrong-answer", "unit 0: the driver gave up on the link: an answer that does not fit the request; the unit is removed", 0},
+        {"break_at_exchange=7", "link:broken-pipe", "unit 0: ended the link at exchange 7, as its description says; the unit is removed", 0},
+        {"stall_at_exchange=7", "link:stall", "unit 0: the driver gave up on the link: no answer within 5000 ms; the unit is removed", 5000},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.units);
@@ -165,7 +165,7 @@ TEST(HotPlug, RemovalEndsAnExchangeTheUpdaterIsWaitingIn)
     };
     const Row rows[] = {
         {"silent_at_block=5", "fault:silent", 40009, L"0xfffffffd-0x"},     // the read failed
-        {"stall_at_exchange=4", "link:stall", 40026, L"0xfffffffe-0x"},     // the write failed
+        {"stall_at_exchange=7", "link:stall", 40026, L"0xfffffffe-0x"},     // the write failed
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.units);
