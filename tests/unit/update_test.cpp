@@ -262,7 +262,7 @@ TEST_F(AppTest, WaitsLastTheirLengthAndAnswerAtOnceThroughout)
         {"the erase's own second, ending early", [] { pace(1000); }, 1000, 3},
         {"a reply that never comes", [] {
              BYTE report[60];
-             EXPECT_EQ(-3, GetStatus(report));
+             EXPECT_EQ(-3, GetStatus(report, ConnectedUnit));
          }, 10000, 0},
     };
     for (const Case& c : cases) {
