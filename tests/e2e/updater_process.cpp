@@ -192,14 +192,17 @@ std::vector<std::string> UpdaterProcess::transcript(int unit) const
 
 std::vector<std::uint8_t> UpdaterProcess::flash(int unit) const
 {
-    std::ifstream file(narrow(outFolder_ + L"\\unit-" + std::to_wstring(unit) + L".flash.bin"), std::ios::binary);
-    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return outFile(L"unit-" + std::to_wstring(unit) + L".flash.bin");
 }
 
 std::vector<std::uint8_t> UpdaterProcess::flashTakenOff(int unit, int controller) const
 {
-    std::wstring name = L"\\unit-" + std::to_wstring(unit) + L".controller-" + std::to_wstring(controller) + L".flash.bin";
-    std::ifstream file(narrow(outFolder_ + name), std::ios::binary);
+    return outFile(L"unit-" + std::to_wstring(unit) + L".controller-" + std::to_wstring(controller) + L".flash.bin");
+}
+
+std::vector<std::uint8_t> UpdaterProcess::outFile(const std::wstring& name) const
+{
+    std::ifstream file(narrow(outFolder_ + L"\\" + name), std::ios::binary);
     return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 }
 

@@ -29,6 +29,7 @@ public:
     std::vector<std::uint8_t> flash(int unit) const;
     // What the kth controller taken off unit n's lead holds (k from 0).
     std::vector<std::uint8_t> flashTakenOff(int unit, int controller) const;
+    std::vector<std::uint8_t> outFile(const std::wstring& name) const;   // a file of the simulation's output folder
     // Asks the host: "attach <description>", "detach <n>", "clients <n>", "wait <n>"; the answer
     // after "ok ", or "error ...".
     std::string control(const std::string& request) const;

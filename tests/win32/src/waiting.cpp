@@ -156,26 +156,29 @@ HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bIniti
     return handle;
 }
 
-BOOL WINAPI SetEvent(HANDLE hEvent)
+namespace {
+
+BOOL signalEvent(HANDLE hEvent, bool signalled)
 {
     WaitObject* object = waitObject(hEvent);
     if (object == nullptr || object->kind != WaitObject::Event) {
         fail(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    object->signalled = true;
+    object->signalled = signalled;
     return TRUE;
+}
+
+}
+
+BOOL WINAPI SetEvent(HANDLE hEvent)
+{
+    return signalEvent(hEvent, true);
 }
 
 BOOL WINAPI ResetEvent(HANDLE hEvent)
 {
-    WaitObject* object = waitObject(hEvent);
-    if (object == nullptr || object->kind != WaitObject::Event) {
-        fail(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    object->signalled = false;
-    return TRUE;
+    return signalEvent(hEvent, false);
 }
 
 // Windows 8.1 and older refuse the high-resolution flag with ERROR_INVALID_PARAMETER.
