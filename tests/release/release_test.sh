@@ -63,6 +63,12 @@ python3 "$root/resources/firmware/make_firmware_rc.py" --out "$work/placeholder-
 cp "$work/placeholder-build/placeholders/157.bin" "$work/placeholder/157.bin"
 refuses placeholder "157.bin is the generated placeholder, not firmware" "$root/scripts/release" "$work/placeholder"
 
+# An exe that cannot be built (here its build folder is a file) leaves no release of the other.
+touch "$work/build-a-x86"
+refuses one-exe "the windows-x86 exe could not be built: a release holds both exes or none" \
+    env ZEFRAN_RELEASE_BUILD="$work/build-a" "$root/scripts/release" "$work/images"
+rm "$work/build-a-x86"
+
 # Two releases, in build folders of their own, one after the other.
 started=$(date +%s)
 ZEFRAN_RELEASE_BUILD="$work/build-a" "$root/scripts/release" "$work/images" "$work/out-a"
@@ -70,19 +76,20 @@ echo "a release from a fresh build folder took $(( $(date +%s) - started )) s"
 sleep 2
 ZEFRAN_RELEASE_BUILD="$work/build-b" "$root/scripts/release" "$work/images" "$work/out-b"
 name=zefran-hvi-updater-1.18
-for file in "$name.zip" "$name.unsigned.exe" SHA256SUMS; do
+exes=("$name.exe" "$name-x86.exe")
+for file in "$name.zip" "$name.unsigned.exe" "$name-x86.unsigned.exe" SHA256SUMS; do
     cmp -s "$work/out-a/$file" "$work/out-b/$file" && ok "$file is the same bit for bit" || fail "$file differs between the two builds"
 done
-sha256sum "$work/out-a/$name.unsigned.exe" "$work/out-b/$name.unsigned.exe"
+sha256sum "$work"/out-[ab]/*.unsigned.exe
 
 # What the package holds, and that its sums hold.
 mkdir -p "$work/unpacked"
 unzip -q "$work/out-a/$name.zip" -d "$work/unpacked"
-expected=$(printf '%s\n' SHA256SUMS "$name.exe" guide/user-guide.de.md guide/user-guide.en.md guide/user-guide.de.html \
+expected=$(printf '%s\n' SHA256SUMS "${exes[@]}" guide/user-guide.de.md guide/user-guide.en.md guide/user-guide.de.html \
     guide/user-guide.en.html)
 expected+=$'\n'$(cd "$root/docs" && ls screenshots/*.png | sed 's|^|guide/|')
 actual=$(cd "$work/unpacked" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
-[ "$actual" = "$(LC_ALL=C sort <<<"$expected")" ] && ok "the package holds the exe, the guide and SHA256SUMS" ||
+[ "$actual" = "$(LC_ALL=C sort <<<"$expected")" ] && ok "the package holds both exes, the guide and SHA256SUMS" ||
     fail "the package holds: $actual"
 for guide in en de; do
     page="$work/unpacked/guide/user-guide.$guide.html"
@@ -92,13 +99,26 @@ for guide in en de; do
         fail "the $guide guide's HTML does not carry its $pictures pictures"
 done
 (cd "$work/unpacked" && sha256sum --quiet -c SHA256SUMS 2>/dev/null) && ok "SHA256SUMS checks" || fail "SHA256SUMS does not check"
-grep -q "^# $(sha256sum "$work/out-a/$name.unsigned.exe" | cut -d' ' -f1)  $name.exe before signing" "$work/unpacked/SHA256SUMS" &&
-    ok "SHA256SUMS records the unsigned exe" || fail "SHA256SUMS lacks the unsigned exe's hash"
-cmp -s "$work/unpacked/$name.exe" "$work/out-a/$name.unsigned.exe" && ok "unsigned without a certificate" ||
-    fail "the exe in an unsigned package is not the build's"
-headers=$(x86_64-w64-mingw32-objdump -p "$work/unpacked/$name.exe")
-grep -q "Time/Date.*Jan  1 00:00:00 1970" <<<"$headers" && ok "no link timestamp" || fail "the exe carries a link timestamp"
-! grep -aq "$work" "$work/unpacked/$name.exe" && ok "no build folder's path in the exe" || fail "the exe names its build folder"
+for file in "${exes[@]}"; do
+    unsigned="$work/out-a/${file%.exe}.unsigned.exe"
+    grep -q "^# $(sha256sum "$unsigned" | cut -d' ' -f1)  $file before signing" "$work/unpacked/SHA256SUMS" &&
+        ok "SHA256SUMS records the unsigned $file" || fail "SHA256SUMS lacks the unsigned $file's hash"
+    cmp -s "$work/unpacked/$file" "$unsigned" && ok "$file unsigned without a certificate" ||
+        fail "$file in an unsigned package is not the build's"
+    headers=$(x86_64-w64-mingw32-objdump -p "$work/unpacked/$file")
+    grep -q "Time/Date.*Jan  1 00:00:00 1970" <<<"$headers" && ok "$file: no link timestamp" || fail "$file carries a link timestamp"
+    ! grep -aq "$work" "$work/unpacked/$file" && ok "$file: no build folder's path" || fail "$file names its build folder"
+done
+# The 32-bit exe: PE32 for i386, relocatable (ASLR) and with DEP, and the resources of the other.
+headers=$(x86_64-w64-mingw32-objdump -p "$work/unpacked/${exes[1]}")
+grep -q "file format pei-i386" <<<"$headers" && ok "${exes[1]} is a PE32 for i386" || fail "${exes[1]} is not a PE32 for i386"
+characteristics=$((16#$(sed -n 's/^DllCharacteristics\s*//p' <<<"$headers")))
+(( (characteristics & 0x40) && (characteristics & 0x100) )) && x86_64-w64-mingw32-objdump -h "$work/unpacked/${exes[1]}" |
+    grep -q " \.reloc " && ok "${exes[1]} is relocatable with ASLR and DEP" || fail "${exes[1]} lacks ASLR or DEP"
+resources() { x86_64-w64-mingw32-windres -i "$1" -J coff -O rc 2>&1 | sed 's/^#line.*//'; }
+x64_resources=$(resources "$work/unpacked/${exes[0]}")
+grep -q "RT_MANIFEST" <<<"$x64_resources" && [ "$x64_resources" = "$(resources "$work/unpacked/${exes[1]}")" ] &&
+    ok "both exes carry the same resources, the manifest among them" || fail "the exes' resources differ or were not read"
 
 # Signed with a throwaway certificate that this test makes.
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
@@ -106,18 +126,21 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/ce
 openssl pkcs12 -export -out "$work/test.pfx" -inkey "$work/key.pem" -in "$work/cert.pem" -passout pass:throwaway
 ZEFRAN_RELEASE_BUILD="$work/build-a" ZEFRAN_SIGN_PFX="$work/test.pfx" ZEFRAN_SIGN_PASSWORD=throwaway \
     ZEFRAN_SIGN_CA="$work/cert.pem" "$root/scripts/release" "$work/images" "$work/out-signed" | tee "$work/signed.log"
-grep -q "the signature is NOT timestamped" "$work/signed.log" && ok "a signature without a timestamp is said to be one" ||
-    fail "the release did not say that its signature is not timestamped"
+[ "$(grep -c "the signature of .* is NOT timestamped" "$work/signed.log")" -eq 2 ] &&
+    ok "signatures without a timestamp are said to be so" || fail "the release did not say that its signatures are not timestamped"
 mkdir -p "$work/signed"
 unzip -q "$work/out-signed/$name.zip" -d "$work/signed"
-if osslsigncode verify -CAfile "$work/cert.pem" -in "$work/signed/$name.exe" >"$work/verify.txt" 2>&1; then
-    ok "the signed exe verifies"
-else
-    fail "the signed exe does not verify: $(cat "$work/verify.txt")"
-fi
-grep -q "Message digest algorithm.*SHA256" "$work/verify.txt" && ok "Authenticode SHA-256" || fail "not signed with SHA-256"
-cmp -s "$work/out-signed/$name.unsigned.exe" "$work/out-a/$name.unsigned.exe" && ok "signing leaves the build as it was" ||
-    fail "the unsigned exe of the signed release differs"
+for file in "${exes[@]}"; do
+    if osslsigncode verify -CAfile "$work/cert.pem" -in "$work/signed/$file" >"$work/verify.txt" 2>&1; then
+        ok "the signed $file verifies"
+    else
+        fail "the signed $file does not verify: $(cat "$work/verify.txt")"
+    fi
+    grep -q "Message digest algorithm.*SHA256" "$work/verify.txt" && ok "$file: Authenticode SHA-256" || fail "$file not signed with SHA-256"
+    unsigned="${file%.exe}.unsigned.exe"
+    cmp -s "$work/out-signed/$unsigned" "$work/out-a/$unsigned" && ok "signing leaves the build of $file as it was" ||
+        fail "the unsigned $file of the signed release differs"
+done
 
 # Timestamped by a throwaway RFC 3161 authority on 127.0.0.1 that this test starts and ends.
 mkdir -p "$work/tsa"
@@ -148,10 +171,12 @@ else
         fail "the timestamped release was not made"
     mkdir -p "$work/stamped"
     unzip -q "$work/out-stamped/$name.zip" -d "$work/stamped" 2>/dev/null
-    osslsigncode verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa/tsa.pem" -in "$work/stamped/$name.exe" \
-        >"$work/stamped-verify.txt" 2>&1 || fail "the timestamped exe does not verify: $(cat "$work/stamped-verify.txt")"
-    grep -q "^Timestamp Server Signature verification: ok" "$work/stamped-verify.txt" &&
-        ok "the signed exe carries a timestamp that verifies" || fail "the signed exe carries no timestamp that verifies"
+    for file in "${exes[@]}"; do
+        osslsigncode verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa/tsa.pem" -in "$work/stamped/$file" \
+            >"$work/stamped-verify.txt" 2>&1 || fail "the timestamped $file does not verify: $(cat "$work/stamped-verify.txt")"
+        grep -q "^Timestamp Server Signature verification: ok" "$work/stamped-verify.txt" &&
+            ok "the signed $file carries a timestamp that verifies" || fail "the signed $file carries no timestamp that verifies"
+    done
 fi
 [ -z "${responder_PID:-}" ] || kill "$responder_PID" 2>/dev/null || true
 
