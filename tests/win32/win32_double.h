@@ -34,6 +34,7 @@ struct HidInterface {
     std::shared_ptr<struct ScriptedPeer> scripted;  // instead of a unit: replies from a script
     bool writesHang = false;                // an overlapped write never completes: the unit takes nothing
     DWORD shortReads = 0;                   // a read reports this many bytes fewer than the report
+    std::vector<std::uint8_t> replyAsCancelled;   // a pending read completes with it as it is cancelled
 };
 
 // A device that answers from a script instead of a simulated unit, as the fuzzer's bytes do.

@@ -69,9 +69,9 @@ void beginTransfer(const FileHandle& handle, LPOVERLAPPED overlapped)
 }
 
 // A transfer that has not completed when the call returns.
-BOOL leftPending(HANDLE file, LPOVERLAPPED overlapped, const std::string& call)
+BOOL leftPending(HANDLE file, LPOVERLAPPED overlapped, const std::string& call, std::uint8_t* buffer = nullptr)
 {
-    state().pendingIo.push_back({file, overlapped});
+    state().pendingIo.push_back({file, overlapped, buffer});
     state().journal.push_back(call + " pending");
     fail(ERROR_IO_PENDING);
     return FALSE;
@@ -164,9 +164,9 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     beginTransfer(*handle, lpOverlapped);
     // A unit that took the request and never answers sends no input report: the read waits.
     std::string call = "ReadFile " + std::to_string(nNumberOfBytesToRead);
-    if (handle->overlapped && device.unit && device.unit->silent())
-        return leftPending(hFile, lpOverlapped, call);
     auto* reply = static_cast<std::uint8_t*>(lpBuffer);
+    if (handle->overlapped && device.unit && device.unit->silent())
+        return leftPending(hFile, lpOverlapped, call, reply);
     if (device.unit ? !device.unit->read(reply, device.inputReportLength, static_cast<double>(state().nowMs))
                     : !device.scripted->read(reply, device.inputReportLength))
         return transferFailed(device, "ReadFile", nNumberOfBytesToRead);

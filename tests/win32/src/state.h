@@ -20,6 +20,7 @@ struct FileHandle {
 struct PendingIo {
     HANDLE file;
     OVERLAPPED* overlapped;
+    std::uint8_t* buffer = nullptr;         // a read's: where a reply arriving late goes
 };
 
 struct WaitObject {

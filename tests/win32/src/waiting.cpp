@@ -2,9 +2,11 @@
 // that end later, MsgWaitForMultipleObjectsEx, and the process's power throttling.
 #include "state.h"
 
+#include <algorithm>
 #include <cstdio>
 
 using win32double::detail::fail;
+using win32double::detail::PendingIo;
 using win32double::detail::state;
 using win32double::detail::WaitObject;
 
@@ -22,6 +24,19 @@ void signal(HANDLE handle)
 {
     if (WaitObject* object = waitObject(handle))
         object->signalled = true;
+}
+
+// A reply that arrives while its read is being cancelled completes the read: the cancellation
+// comes too late for it.
+bool completedAsCancelled(const PendingIo& pending)
+{
+    auto file = state().fileHandles.find(pending.file);
+    if (pending.buffer == nullptr || file == state().fileHandles.end() || file->second.device->replyAsCancelled.empty())
+        return false;
+    const std::vector<std::uint8_t>& reply = file->second.device->replyAsCancelled;
+    std::copy(reply.begin(), reply.end(), pending.buffer);
+    win32double::detail::completeIo(pending.overlapped, 0, static_cast<DWORD>(reply.size()));
+    return true;
 }
 
 // A timer whose due time has come is signalled and disarmed.
@@ -270,7 +285,8 @@ BOOL WINAPI CancelIoEx(HANDLE hFile, LPOVERLAPPED lpOverlapped)
     auto& pending = state().pendingIo;
     for (auto at = pending.begin(); at != pending.end(); ++at)
         if (at->file == hFile && (lpOverlapped == nullptr || at->overlapped == lpOverlapped)) {
-            win32double::detail::completeIo(at->overlapped, ERROR_OPERATION_ABORTED, 0);
+            if (!completedAsCancelled(*at))
+                win32double::detail::completeIo(at->overlapped, ERROR_OPERATION_ABORTED, 0);
             pending.erase(at);
             return TRUE;
         }
