@@ -6,7 +6,7 @@ set -uo pipefail
 prefix=$1
 shift
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-source "$(dirname "$0")/../../scripts/wine-env"
+source "$(dirname "$0")/../../scripts/wine-env" || exit 1
 wine "$@"
 status=$?
 wineserver -w

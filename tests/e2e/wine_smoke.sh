@@ -6,7 +6,7 @@ set -uo pipefail
 
 prefix=$1 updater=$2 check=$3 locale=$4 close_text=$5 hint_start=$6 screenshot=$7
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-source "$(dirname "$0")/../../scripts/wine-env"
+source "$(dirname "$0")/../../scripts/wine-env" || exit 1
 mkdir -p "$(dirname "$screenshot")"
 
 started=$(date +%s%N)
