@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -75,11 +75,15 @@ std::vector<std::string> commandsFrom(const std::vector<std::string>& transcript
     return commands;
 }
 
-// Under an emulated Wine the updater and the bare client are slowed unevenly.
+// Under an emulated Wine the updater and the bare client are slowed unevenly; the window's
+// answers are still checked there.
 bool paceChecked()
 {
     char value[16] = "";
-    return GetEnvironmentVariableA("ZEFRAN_E2E_PACE", value, sizeof value) == 0 || std::strcmp(value, "unchecked") != 0;
+    bool checked = GetEnvironmentVariableA("ZEFRAN_E2E_PACE", value, sizeof value) == 0 || std::strcmp(value, "unchecked") != 0;
+    if (!checked)
+        std::printf("the update's time and its ratio to the bare client are not checked here\n");
+    return checked;
 }
 
 }
@@ -106,7 +110,8 @@ TEST(Update, CompleteUpdateLeavesTheCarriedImageInTheController)
     EXPECT_EQ(1u, ui::topLevelWindowsTitled(UpdaterProcess::title));
     EXPECT_EQ(1, updater.clients(0));
     // A real click on Close, 30 s in: thrown away, it must not end the program after the update.
-    Sleep(30000 - (GetTickCount() - started));
+    DWORD sinceStart = GetTickCount() - started;     // past 30 s already where emulation is slow
+    Sleep(sinceStart < 30000 ? 30000 - sinceStart : 0);
     EXPECT_TRUE(ui::clickWithMouse(dialog, IDCANCEL));
     std::string answers;
     EXPECT_EQ(0, probe.finish(60000, answers)) << answers;

@@ -4,8 +4,8 @@
 #include "link_fixture.h"
 
 #include <array>
-#include <optional>
 #include <functional>
+#include <optional>
 #include <string>
 
 using win32double::HidInterface;

@@ -69,9 +69,10 @@ void beginTransfer(const FileHandle& handle, LPOVERLAPPED overlapped)
 }
 
 // A transfer that has not completed when the call returns.
-BOOL leftPending(HANDLE file, LPOVERLAPPED overlapped, const std::string& call, std::uint8_t* buffer = nullptr)
+BOOL leftPending(HANDLE file, LPOVERLAPPED overlapped, const std::string& call, std::uint8_t* buffer = nullptr,
+                 DWORD length = 0)
 {
-    state().pendingIo.push_back({file, overlapped, buffer});
+    state().pendingIo.push_back({file, overlapped, buffer, length});
     state().journal.push_back(call + " pending");
     fail(ERROR_IO_PENDING);
     return FALSE;
@@ -166,7 +167,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     std::string call = "ReadFile " + std::to_string(nNumberOfBytesToRead);
     auto* reply = static_cast<std::uint8_t*>(lpBuffer);
     if (handle->overlapped && device.unit && device.unit->silent())
-        return leftPending(hFile, lpOverlapped, call, reply);
+        return leftPending(hFile, lpOverlapped, call, reply, nNumberOfBytesToRead);
     if (device.unit ? !device.unit->read(reply, device.inputReportLength, static_cast<double>(state().nowMs))
                     : !device.scripted->read(reply, device.inputReportLength))
         return transferFailed(device, "ReadFile", nNumberOfBytesToRead);

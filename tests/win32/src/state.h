@@ -21,6 +21,7 @@ struct PendingIo {
     HANDLE file;
     OVERLAPPED* overlapped;
     std::uint8_t* buffer = nullptr;         // a read's: where a reply arriving late goes
+    DWORD length = 0;                       // and how much of it the read asked for
 };
 
 struct WaitObject {

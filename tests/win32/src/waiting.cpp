@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 using win32double::detail::fail;
 using win32double::detail::PendingIo;
@@ -27,13 +28,16 @@ void signal(HANDLE handle)
 }
 
 // A reply that arrives while its read is being cancelled completes the read: the cancellation
-// comes too late for it.
+// comes too late for it. It arrives once, and never more than the read asked for.
 bool completedAsCancelled(const PendingIo& pending)
 {
     auto file = state().fileHandles.find(pending.file);
     if (pending.buffer == nullptr || file == state().fileHandles.end() || file->second.device->replyAsCancelled.empty())
         return false;
-    const std::vector<std::uint8_t>& reply = file->second.device->replyAsCancelled;
+    std::vector<std::uint8_t> reply = std::move(file->second.device->replyAsCancelled);
+    file->second.device->replyAsCancelled.clear();
+    if (reply.size() > pending.length)
+        reply.resize(pending.length);
     std::copy(reply.begin(), reply.end(), pending.buffer);
     win32double::detail::completeIo(pending.overlapped, 0, static_cast<DWORD>(reply.size()));
     return true;
